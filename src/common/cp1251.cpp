@@ -1,0 +1,45 @@
+#include "common/cp1251.hpp"
+
+#include <array>
+
+namespace common {
+namespace {
+
+constexpr std::array<char16_t, 128> kHigh = {
+#include "common/cp1251_table.inc"
+};
+
+}  // namespace
+
+QChar cp1251Char(unsigned char byte) {
+    if (byte < 0x80) return QChar(byte);
+    const char16_t u = kHigh[byte - 0x80];
+    return u ? QChar(u) : QChar(QChar::ReplacementCharacter);
+}
+
+int cp1251Byte(QChar ch) {
+    const char16_t u = ch.unicode();
+    if (u < 0x80) return u;
+    for (std::size_t i = 0; i < kHigh.size(); ++i)
+        if (kHigh[i] == u) return static_cast<int>(0x80 + i);
+    return -1;
+}
+
+QByteArray toCp1251(const QString& text) {
+    QByteArray out;
+    out.reserve(text.size());
+    for (QChar ch : text) {
+        const int b = cp1251Byte(ch);
+        out.append(b < 0 ? '?' : static_cast<char>(b));
+    }
+    return out;
+}
+
+QString fromCp1251(const QByteArray& bytes) {
+    QString out;
+    out.reserve(bytes.size());
+    for (char c : bytes) out.append(cp1251Char(static_cast<unsigned char>(c)));
+    return out;
+}
+
+}  // namespace common

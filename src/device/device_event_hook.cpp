@@ -1,0 +1,83 @@
+#include "device/device_event_hook.hpp"
+
+#include <array>
+
+namespace device {
+namespace {
+
+QString hex4(int v) {
+    return QStringLiteral("%1").arg(v, 4, 16, QLatin1Char('0')).toUpper();
+}
+
+}  // namespace
+
+void showInitialStatus(StatusView& status) {
+    status.setPanelText(0, status_text::NeverConnected);
+    status.setPanelText(1, QString());
+    status.setPanelText(2, QStringLiteral("VID"));
+    status.setPanelText(3, QStringLiteral("PID"));
+}
+
+DeviceEventHook::DeviceEventHook(HidLibrary& hid, Report& inReport, Measurements& latest,
+                                 StatusView& status)
+    : hid_(hid), in_(inReport), latest_(latest), status_(status) {}
+
+void DeviceEventHook::attach() {
+    QObject::connect(&hid_, &HidLibrary::DeviceNotifyMessage, &hid_,
+                     [this](int event, HidLibrary::Handle h) { handle(event, h); });
+}
+
+bool DeviceEventHook::isController(HidLibrary::Handle h) const {
+    return hid_.GetVendorID(h) == ControllerVendorId && hid_.GetProductID(h) == ControllerProductId;
+}
+
+bool DeviceEventHook::handle(int event, HidLibrary::Handle h) {
+    switch (event) {
+        case NotifyPlugged: {
+            if (!isController(h)) break;
+            status_.setPanelText(0, status_text::Connected);
+            std::array<char, 256> name{};
+            hid_.GetProductName(h, name.data(), static_cast<int>(name.size()));
+            qsizetype len = 0;
+            while (len < static_cast<qsizetype>(name.size()) && name[static_cast<size_t>(len)]) ++len;
+            status_.setPanelText(1, QString::fromUtf8(name.data(), len));
+            status_.setPanelText(2, QStringLiteral("VID 0x") + hex4(ControllerVendorId));
+            status_.setPanelText(3, QStringLiteral("PID 0x") + hex4(ControllerProductId));
+            break;
+        }
+        case NotifyUnplugged:
+            if (!isController(h)) break;
+            status_.setPanelText(0, status_text::Disconnected);
+            status_.setPanelText(1, QString());
+            status_.setPanelText(2, QStringLiteral("VID"));
+            status_.setPanelText(3, QStringLiteral("PID"));
+            latest_ = Measurements{};
+            break;
+        case NotifyChanged:
+            hid_.SetReadNotify(hid_.GetHandle(ControllerVendorId, ControllerProductId), true);
+            break;
+        case NotifyRead:
+            if (!isController(h)) break;
+            // A failed read leaves a stale buffer; routing it could replay an old press.
+            if (!hid_.Read(h, in_)) break;
+            switch (in_[1]) {
+                case ReportParameters:
+                    if (params_) params_->showParameters(decodeParameterValues(readParameterBlock(in_)));
+                    break;
+                case ReportTelemetry:
+                    latest_ = decodeTelemetry(in_);
+                    break;
+                case ReportButtonCode:
+                    if (buttons_) buttons_->JoyCode(decodeButtonCode(in_));
+                    break;
+                default:
+                    break;
+            }
+            break;
+        default:
+            break;
+    }
+    return false;
+}
+
+}  // namespace device

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+
+#include "device/hid_library.hpp"
+
+namespace device {
+
+// The status bar as the device link sees it: five panels, of which it writes 0..3.
+class StatusView {
+public:
+    virtual ~StatusView() = default;
+    virtual void setPanelText(int panel, const QString& text) = 0;
+};
+
+// Receives a parameter block that the controller sent (shown in the parameter form).
+class ParameterDisplay {
+public:
+    virtual ~ParameterDisplay() = default;
+    virtual void showParameters(const ParameterValues& values) = 0;
+};
+
+// Receives each wheel-button code as it arrives (the key mapper's JoyCode).
+class ButtonCodeSink {
+public:
+    virtual ~ButtonCodeSink() = default;
+    virtual void JoyCode(const std::int32_t& code) = 0;
+};
+
+namespace status_text {
+inline const QString NeverConnected = QStringLiteral("Устройство не подключалось");
+inline const QString Connected = QStringLiteral("Устройство подключено");
+inline const QString Disconnected = QStringLiteral("Устройство отключено");
+}  // namespace status_text
+
+// Panel texts right after start-up: not connected yet, no product, "VID", "PID".
+void showInitialStatus(StatusView& status);
+
+// The single receiver of the library's notifications: keeps the status panels, enables
+// read notifications, reads each report and routes it by type.
+class DeviceEventHook {
+public:
+    DeviceEventHook(HidLibrary& hid, Report& inReport, Measurements& latest, StatusView& status);
+
+    void setParameterDisplay(ParameterDisplay* display) { params_ = display; }
+    void setButtonCodeSink(ButtonCodeSink* sink) { buttons_ = sink; }
+
+    // Handles one notification. Always returns false: the notification is never consumed.
+    bool handle(int event, HidLibrary::Handle handle);
+
+    // Routes notifications of `hid` to this hook, on the UI thread, in order.
+    void attach();
+
+private:
+    bool isController(HidLibrary::Handle h) const;
+
+    HidLibrary& hid_;
+    Report& in_;
+    Measurements& latest_;
+    StatusView& status_;
+    ParameterDisplay* params_ = nullptr;
+    ButtonCodeSink* buttons_ = nullptr;
+};
+
+}  // namespace device
