@@ -1,0 +1,338 @@
+#include "device/controller_emulator.hpp"
+
+#include <QFile>
+#include <QSaveFile>
+#include <QtGlobal>
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+#include "device/conversions.hpp"
+
+namespace device {
+namespace {
+
+constexpr int kFaultIntervalMs = 10;
+constexpr unsigned kRawSearchLimit = 4096;  // far above the 10-bit ADC's range
+
+// The conversions are not invertible in closed form for every rule (V1 and V2 have no
+// write direction), so search the raw value whose reading lies nearest.
+template <typename Convert>
+std::uint16_t nearestRaw(Convert convert, long double wanted) {
+    unsigned best = 0;
+    long double bestDistance = std::fabs(convert(0u) - wanted);
+    for (unsigned raw = 1; raw < kRawSearchLimit; ++raw) {
+        const long double d = std::fabs(convert(raw) - wanted);
+        if (d < bestDistance) {
+            best = raw;
+            bestDistance = d;
+        }
+    }
+    return static_cast<std::uint16_t>(best);
+}
+
+void putLittleEndian(Report& r, std::size_t at, std::uint16_t v) {
+    r[at] = static_cast<std::uint8_t>(v & 0xFF);
+    r[at + 1] = static_cast<std::uint8_t>(v >> 8);
+}
+
+bool isHexDigit(QChar c) {
+    return (c >= QLatin1Char('0') && c <= QLatin1Char('9')) ||
+           (c >= QLatin1Char('a') && c <= QLatin1Char('f')) ||
+           (c >= QLatin1Char('A') && c <= QLatin1Char('F'));
+}
+
+std::uint16_t clampRaw(long v) {
+    return static_cast<std::uint16_t>(std::clamp<long>(v, 0, 0xFFFF));
+}
+
+}  // namespace
+
+ParameterBlockBytes blockBytesOf(const Report& report) {
+    ParameterBlockBytes b{};
+    std::copy_n(report.begin() + 2, b.size(), b.begin());
+    return b;
+}
+
+ParameterBlockBytes blockBytesOf(const RawParameterBlock& block) {
+    Report r{};
+    writeParameterBlock(r, block);
+    return blockBytesOf(r);
+}
+
+QString formatBlockBytes(const ParameterBlockBytes& bytes) {
+    QString s;
+    s.reserve(static_cast<qsizetype>(bytes.size() * 3));
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (i) s += QLatin1Char(' ');
+        s += QStringLiteral("%1").arg(bytes[i], 2, 16, QLatin1Char('0'));
+    }
+    return s;
+}
+
+std::optional<ParameterBlockBytes> parseBlockBytes(QStringView text) {
+    const auto parts = text.trimmed().split(QLatin1Char(' '));
+    ParameterBlockBytes b{};
+    if (parts.size() != static_cast<qsizetype>(b.size())) return std::nullopt;
+    for (std::size_t i = 0; i < b.size(); ++i) {
+        const QStringView part = parts[static_cast<qsizetype>(i)];
+        if (part.size() != 2 || !isHexDigit(part[0]) || !isHexDigit(part[1])) return std::nullopt;
+        b[i] = static_cast<std::uint8_t>(part.toUInt(nullptr, 16));
+    }
+    return b;
+}
+
+std::uint16_t accRawFor(long double volts) {
+    return nearestRaw(rawToAccVolts, volts);
+}
+std::uint16_t atxRawFor(long double volts) {
+    return nearestRaw(rawToAtxVolts, volts);
+}
+std::uint16_t temperatureRawFor(long double celsius) {
+    return nearestRaw(rawToCelsius, celsius);
+}
+
+ControllerEmulator::ControllerEmulator(QObject* parent) : ControllerEmulator(QString(), parent) {}
+
+ControllerEmulator::ControllerEmulator(const QString& statePath, QObject* parent)
+    : QObject(parent), statePath_(statePath), fixed_(nominalTelemetry()) {
+    block_ = blockBytesOf(factoryParameterBlock());
+    loadState();
+    clock_.start();
+    sendTimer_.setTimerType(Qt::PreciseTimer);
+    connect(&sendTimer_, &QTimer::timeout, this, &ControllerEmulator::onSendTick);
+    faultTimer_.setInterval(kFaultIntervalMs);
+    connect(&faultTimer_, &QTimer::timeout, this, &ControllerEmulator::onFaultTick);
+}
+
+ControllerEmulator::~ControllerEmulator() = default;
+
+RawTelemetry ControllerEmulator::nominalTelemetry() {
+    static const RawTelemetry nominal{accRawFor(13.8L), atxRawFor(12.1L), temperatureRawFor(25)};
+    return nominal;
+}
+
+void ControllerEmulator::plug() {
+    if (plugged_) return;
+    plugged_ = true;
+    emit pluggedChanged(true);
+}
+
+void ControllerEmulator::unplug() {
+    if (!plugged_) return;
+    plugged_ = false;
+    ++generation_;
+    stopSending();
+    emit pluggedChanged(false);
+}
+
+void ControllerEmulator::plugOther() {
+    if (otherPlugged_) return;
+    otherPlugged_ = true;
+    emit otherPluggedChanged(true);
+}
+
+void ControllerEmulator::unplugOther() {
+    if (!otherPlugged_) return;
+    otherPlugged_ = false;
+    emit otherPluggedChanged(false);
+}
+
+RawParameterBlock ControllerEmulator::parameterBlock() const {
+    Report r{};
+    std::copy(block_.begin(), block_.end(), r.begin() + 2);
+    return readParameterBlock(r);
+}
+
+void ControllerEmulator::receive(const Report& report) {
+    if (!plugged_) return;
+    switch (report[1]) {
+        case CmdReadParameters:
+        case CmdRequestTelemetry:
+            answerLater(static_cast<Command>(report[1]));
+            break;
+        case CmdWriteParameters: {
+            // Stored at once, like the EEPROM write: the host may end right after sending.
+            const ParameterBlockBytes incoming = blockBytesOf(report);
+            if (incoming == block_) break;
+            block_ = incoming;
+            saveState();
+            emit blockChanged();
+            break;
+        }
+        default:
+            break;
+    }
+}
+
+void ControllerEmulator::answerLater(Command command) {
+    const quint64 generation = generation_;
+    QMetaObject::invokeMethod(
+        this,
+        [this, command, generation] {
+            if (generation != generation_ || !plugged_) return;
+            Report r{};
+            if (command == CmdReadParameters) {
+                r[1] = ReportParameters;
+                std::copy(block_.begin(), block_.end(), r.begin() + 2);
+            } else {
+                const RawTelemetry t = telemetry();
+                r[1] = ReportTelemetry;
+                putLittleEndian(r, 2, t.acc);
+                putLittleEndian(r, 4, t.atx);
+                putLittleEndian(r, 6, t.temperature);
+            }
+            send(r);
+        },
+        Qt::QueuedConnection);
+}
+
+void ControllerEmulator::send(const Report& report) {
+    if (plugged_) emit inputReport(report);
+}
+
+void ControllerEmulator::setTelemetry(const RawTelemetry& raw) {
+    fixed_ = raw;
+    variation_ = false;
+}
+
+void ControllerEmulator::setVariation(bool on) {
+    variation_ = on;
+}
+
+RawTelemetry ControllerEmulator::telemetry() const {
+    if (!variation_) return fixed_;
+    // A few slow sines of unrelated periods: a chart shows a living line, never a pattern
+    // that repeats within its 255 samples.
+    const double t = static_cast<double>(clock_.elapsed()) / 1000.0;
+    const double tau = 2 * std::numbers::pi;
+    const RawTelemetry n = nominalTelemetry();
+    RawTelemetry r;
+    r.acc =
+        clampRaw(n.acc + std::lround(27 * std::sin(tau * t / 47) + 4 * std::sin(tau * t / 7.3)));
+    r.atx = clampRaw(n.atx + std::lround(6 * std::sin(tau * t / 31) + 1 * std::sin(tau * t / 5.1)));
+    r.temperature = clampRaw(n.temperature + std::lround(4 * std::sin(tau * t / 113)));
+    return r;
+}
+
+void ControllerEmulator::setRate(int reportsPerSecond) {
+    rate_ = std::clamp(reportsPerSecond, 1, MaxRate);
+    if (!sending_) return;
+    // Count anew from here, so a rate change neither floods nor stalls.
+    sendBase_ = sent_;
+    sendClock_.start();
+    sendTimer_.start(std::max(1, 1000 / rate_));
+}
+
+void ControllerEmulator::hold(int code) {
+    startSending(code, -1);
+}
+
+void ControllerEmulator::release() {
+    stopSending();
+}
+
+void ControllerEmulator::burst(int code, int count) {
+    startSending(code, std::max(0, count));
+    if (count <= 0) stopSending();
+}
+
+void ControllerEmulator::startSending(int code, int remaining) {
+    stopSending();
+    if (!plugged_) {
+        if (remaining >= 0) {
+            QMetaObject::invokeMethod(
+                this, [this] { emit burstFinished(0); }, Qt::QueuedConnection);
+        }
+        return;
+    }
+    sending_ = true;
+    code_ = code;
+    remaining_ = remaining;
+    burstSent_ = 0;
+    sent_ = 0;
+    sendBase_ = 1;  // the first report is due at once
+    sendClock_.start();
+    sendTimer_.start(std::max(1, 1000 / rate_));
+}
+
+void ControllerEmulator::stopSending() {
+    if (!sending_) return;
+    const bool wasBurst = remaining_ >= 0;
+    sending_ = false;
+    sendTimer_.stop();
+    if (wasBurst) {
+        const int sent = burstSent_;
+        // Always from the event loop, so that a caller of burst() or release() gets its
+        // completion after it has returned.
+        QMetaObject::invokeMethod(
+            this, [this, sent] { emit burstFinished(sent); }, Qt::QueuedConnection);
+    }
+}
+
+void ControllerEmulator::onSendTick() {
+    if (!sending_) return;
+    const qint64 elapsedNs = sendClock_.nsecsElapsed();
+    qint64 due = sendBase_ + elapsedNs * rate_ / 1'000'000'000;
+    // More than a second behind (the machine was suspended, the loop was blocked): a real
+    // button would not have queued those reports anywhere, so start counting again.
+    if (due - sent_ > rate_) {
+        sendBase_ = sent_ + 1;
+        sendClock_.start();
+        due = sendBase_;
+    }
+    // Catch up in slices, so one tick never holds the loop for long.
+    const qint64 maxPerTick = std::max(1, rate_ / 20);
+    qint64 n = std::min(due - sent_, maxPerTick);
+    Report r{};
+    r[1] = ReportButtonCode;
+    putLittleEndian(r, 2, static_cast<std::uint16_t>(code_));
+    while (n-- > 0 && sending_) {
+        if (remaining_ == 0) break;
+        ++sent_;
+        send(r);
+        if (remaining_ > 0) {
+            ++burstSent_;
+            if (--remaining_ == 0) {
+                stopSending();
+                return;
+            }
+        }
+    }
+}
+
+void ControllerEmulator::setFaultMode(bool on) {
+    if (on)
+        faultTimer_.start();
+    else
+        faultTimer_.stop();
+}
+
+void ControllerEmulator::onFaultTick() {
+    Report r;
+    for (auto& b : r) b = static_cast<std::uint8_t>(random_.bounded(256));
+    // Only types the program does not know; a well-formed report is no fault.
+    while (r[1] == ReportParameters || r[1] == ReportTelemetry || r[1] == ReportButtonCode)
+        r[1] = static_cast<std::uint8_t>(random_.bounded(256));
+    send(r);
+}
+
+void ControllerEmulator::loadState() {
+    if (statePath_.isEmpty()) return;
+    QFile f(statePath_);
+    if (!f.open(QIODevice::ReadOnly)) return;
+    // A block is 78 characters; anything much longer is not ours.
+    const QByteArray data = f.read(256);
+    if (const auto parsed = parseBlockBytes(QString::fromLatin1(data))) block_ = *parsed;
+}
+
+void ControllerEmulator::saveState() {
+    if (statePath_.isEmpty()) return;
+    // Atomic, so that a crash mid-write leaves the previous block, never half of one.
+    QSaveFile f(statePath_);
+    stateSaved_ = f.open(QIODevice::WriteOnly) &&
+                  f.write(formatBlockBytes(block_).toLatin1() + '\n') >= 0 && f.commit();
+    if (!stateSaved_) qWarning("controller emulator: cannot save %s", qPrintable(statePath_));
+}
+
+}  // namespace device
