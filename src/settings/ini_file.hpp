@@ -1,0 +1,98 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QString>
+#include <cstdint>
+#include <stdexcept>
+#include <vector>
+
+namespace settings {
+
+// A save that could not replace the file. The file on disk is then the old one, whole.
+class WriteError : public std::runtime_error {
+public:
+    explicit WriteError(const QString& path);
+};
+
+// Control.ini in the dialect the Windows private-profile functions read and write:
+// Windows-1251 bytes, "[Section]" headers, "Key=Value" lines, CR LF line ends (LF and a
+// lone CR accepted too). Names compare case-insensitively; blanks around names and values
+// are dropped and a value in matching double quotes loses them; the first of duplicate
+// sections or keys wins.
+//
+// The object holds the file's lines in memory. Writes change them there: a key's value is
+// replaced in its own line, a missing key goes after the last key line of its section, a
+// missing section at the end. save() then replaces the file as a whole. Every line that
+// no write touched comes out byte for byte as it was read.
+class IniFile {
+public:
+    // Larger files are not settings files we wrote; they read as empty rather than being
+    // loaded into memory, and are never overwritten.
+    static constexpr qint64 MaxFileSize = 4 * 1024 * 1024;
+    // Texts are cut to this length when read, as the original 2048-byte read buffer did.
+    static constexpr int MaxTextLength = 2047;
+
+    enum class DiskState {
+        Missing,     // no file: reads give defaults, save creates it
+        Read,        // the file's lines are in memory
+        Unreadable,  // something is there that we could not read: defaults, and no save
+    };
+
+    // Reads the file at once (see reload()).
+    explicit IniFile(const QString& path);
+
+    // The absolute path, as used in error messages.
+    const QString& path() const { return path_; }
+    DiskState diskState() const { return state_; }
+
+    // Reads the file again, dropping unsaved writes. Never fails: a missing, unreadable
+    // or oversized file, or anything that is not a regular file, reads as empty.
+    void reload();
+
+    // A missing file, section or key gives the default. A text present with an empty
+    // value is empty; an empty or unusable integer gives the default.
+    QString readString(const QString& section, const QString& key, const QString& def) const;
+    std::int32_t readInteger(const QString& section, const QString& key, std::int32_t def) const;
+    bool readBool(const QString& section, const QString& key, bool def) const;
+
+    // Names must be plain (no brackets in a section, no '=' in a key, no line breaks).
+    void writeString(const QString& section, const QString& key, const QString& value);
+    void writeInteger(const QString& section, const QString& key, std::int32_t value);
+    void writeBool(const QString& section, const QString& key, bool value);
+
+    // The bytes save() would write.
+    QByteArray contents() const;
+
+    // Replaces the file atomically with contents(); creates its folder when missing.
+    // Throws WriteError ("Unable to write to <path>") on any failure, leaving the old file.
+    void save() const;
+
+private:
+    struct Line {
+        QByteArray bytes;  // without the line end
+        QByteArray eol;    // "\r\n", "\n", "\r", or empty for a last line without one
+    };
+    struct Section {
+        QString name;
+        int headerLine = -1;           // -1: not in the file yet, appended at the end
+        int lastKeyLine = -1;          // where new keys go (after the header when -1)
+        QHash<QString, int> keyLines;  // folded key -> first line holding it
+        std::vector<std::pair<QString, QString>> added;  // new keys, in write order
+        QHash<QString, std::size_t> addedIndex;
+    };
+
+    void parse(const QByteArray& data);
+    const Section* findSection(const QString& name) const;
+    Section& sectionForWrite(const QString& name);
+    // The value's text, or nullptr-like false when the key is absent.
+    bool lookup(const QString& section, const QString& key, QString* value) const;
+
+    QString path_;
+    DiskState state_ = DiskState::Missing;
+    std::vector<Line> lines_;
+    std::vector<Section> sections_;             // file order, then new sections
+    QHash<QString, std::size_t> sectionIndex_;  // folded name -> first section
+};
+
+}  // namespace settings
