@@ -1,0 +1,52 @@
+#include "keymap/emitter_choice.hpp"
+
+#include <cstdio>
+
+#ifdef _WIN32
+#include "keymap/keybd_event_emitter.hpp"
+#else
+#include <unistd.h>
+
+#include "keymap/uinput_emitter.hpp"
+#include "keymap/xtest_emitter.hpp"
+#endif
+
+namespace keymap {
+
+namespace {
+
+EmitterChoice say(EmitterChoice c) {
+    std::fprintf(stderr, "drevonix: %s\n", c.message.toLocal8Bit().constData());
+    return c;
+}
+
+}  // namespace
+
+EmitterChoice chooseEmitter(const QString& uinputPath, const QString& displayName) {
+#ifdef _WIN32
+    Q_UNUSED(uinputPath);
+    Q_UNUSED(displayName);
+    return say({std::make_unique<KeybdEventEmitter>(), QStringLiteral("keybd_event"),
+                QStringLiteral("keystrokes through keybd_event")});
+#else
+    const QString path = uinputPath.isEmpty() ? QStringLiteral("/dev/uinput") : uinputPath;
+    QString uinputWhy;
+    if (::access(path.toLocal8Bit().constData(), W_OK) == 0) {
+        if (auto e = UinputEmitter::open(path, &uinputWhy))
+            return say({std::move(e), QStringLiteral("uinput"),
+                        QStringLiteral("keystrokes through uinput (%1)").arg(path)});
+    } else {
+        uinputWhy = QStringLiteral("no write access to %1").arg(path);
+    }
+
+    QString xWhy;
+    if (auto e = XTestEmitter::open(displayName, &xWhy))
+        return say({std::move(e), QStringLiteral("XTest"),
+                    QStringLiteral("keystrokes through XTest (%1)").arg(uinputWhy)});
+
+    return say({std::make_unique<NullEmitter>(), QStringLiteral("none"),
+                QStringLiteral("keystrokes cannot be delivered: %1, and %2").arg(uinputWhy, xWhy)});
+#endif
+}
+
+}  // namespace keymap

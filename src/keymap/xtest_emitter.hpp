@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <set>
+
+#include "keymap/key_emitter.hpp"
+
+struct _XDisplay;
+
+namespace keymap {
+
+// Types through the X server's XTest extension into the window with the keyboard focus.
+// The virtual key goes through its keysym to a keycode of the current keymap; a keysym
+// that the keymap lacks is bound to a spare keycode while its key is down.
+class XTestEmitter final : public KeyEmitter {
+public:
+    // Null, with the reason, when the display cannot be opened or lacks XTest.
+    // An empty name means $DISPLAY.
+    static std::unique_ptr<XTestEmitter> open(const QString& displayName, QString* error);
+
+    ~XTestEmitter() override;
+    XTestEmitter(const XTestEmitter&) = delete;
+    XTestEmitter& operator=(const XTestEmitter&) = delete;
+
+    void key(std::uint8_t vk, bool pressed) override;
+
+private:
+    explicit XTestEmitter(_XDisplay* display) : display_(display) {}
+    unsigned keycodeFor(std::uint8_t vk, std::uint32_t keysym);
+    int spareKeycode() const;
+    void note(std::uint8_t vk, const char* why);
+
+    _XDisplay* display_;
+    std::map<std::uint8_t, unsigned> bound_;  // keys held down on a borrowed keycode
+    std::set<int> reported_;
+};
+
+}  // namespace keymap
