@@ -1,0 +1,269 @@
+#include <gtest/gtest.h>
+
+#include "device/commands.hpp"
+#include "device/conversions.hpp"
+#include "params/parameter_form.hpp"
+
+#include "fakes.hpp"
+
+using namespace params;
+using params_test::CountingMessage;
+using params_test::FormState;
+using params_test::localised;
+using params_test::RecordingHid;
+
+namespace {
+
+struct Page {
+    RecordingHid hid;
+    device::Report out{};
+    FormState view;
+    CountingMessage message;
+    ParameterForm form;
+    explicit Page(QChar sep) : form(hid, out, view, message, sep) {}
+
+    const device::Report& lastSent() const { return hid.writes.back().report; }
+};
+
+// The raw value of a field as it went out, taken from the bytes.
+unsigned sentRaw(const device::Report& r, const ParameterField& f) {
+    return f.encoding == Encoding::Byte ? r[f.reportByte]
+                                        : (r[f.reportByte] << 8 | r[f.reportByte + 1u]);
+}
+
+class FormInLocale : public testing::TestWithParam<QChar> {};
+
+TEST_P(FormInLocale, WritingAnEmptyFormSendsTheDefaults) {
+    Page page(GetParam());
+    page.out.fill(0xAA);  // whatever earlier traffic left
+    page.form.Button_WriteDataClick();
+
+    for (int i = 0; i < ParameterFieldCount; ++i)
+        EXPECT_EQ(page.view.texts[static_cast<std::size_t>(i)],
+                  QString(ParameterFields[static_cast<std::size_t>(i)].defaultText));
+    ASSERT_EQ(page.message.shown.size(), 1u);
+    EXPECT_EQ(page.message.shown[0], CorrectionMessageText);
+    EXPECT_EQ(page.message.shown[0],
+              QString::fromUtf8("Один или несколько параметров введены с ошибками.\r\n"
+                                "Исправлены и записаны значения по-умолчанию."));
+
+    ASSERT_EQ(page.hid.writes.size(), 1u);
+    EXPECT_EQ(page.hid.writes[0].handle, RecordingHid::ControllerHandle);
+    const device::Report& sent = page.lastSent();
+    EXPECT_EQ(sent[0], 0);
+    EXPECT_EQ(sent[1], device::CmdWriteParameters);
+    device::RawParameterBlock expected;
+    expected.u1 = 799;
+    expected.t1 = 532;
+    expected.n = {30, 40, 60, 20, 5};
+    expected.timing = {1000, 500, 1000, 500, 1000, 500, 500};
+    expected.x = 2;
+    expected.y = 1;
+    expected.ignoreT = 0;
+    EXPECT_EQ(device::readParameterBlock(sent), expected);
+    EXPECT_EQ(expected, device::factoryParameterBlock());
+    for (std::size_t b = 28; b < device::ReportSize; ++b) EXPECT_EQ(sent[b], 0xAA) << b;
+}
+
+TEST_P(FormInLocale, EachEditIsValidatedAgainstItsRange) {
+    const QChar sep = GetParam();
+    struct {
+        const char* field;
+        const char* typed;  // '#' the locale's separator, '~' the other one
+        int sent;           // raw value that goes out
+        const char* after;  // the edit's text after the write; nullptr: unchanged
+    } cases[] = {
+        {"eACC", "15", 1004, nullptr},
+        {"eACC", "10", 663, nullptr},
+        {"eACC", "12#00", 799, nullptr},
+        {"eACC", "15#01", 799, "12"},
+        {"eACC", "9#99", 799, "12"},
+        {"eACC", "12~5", 799, "12"},  // wrong separator
+        {"eACC", "1#5e1", 1004, nullptr},
+        {"eTRM", "-20", 492, nullptr},
+        {"eTRM", "20", 573, nullptr},
+        {"eTRM", "-21", 532, "0"},
+        {"eTRM", "#", 532, nullptr},  // a lone separator reads as 0
+        {"eTRM", "-20#5", 532, "0"},
+        {"eN1", "0", 30, "30"},
+        {"eN1", "1", 1, nullptr},
+        {"eN1", "180", 180, nullptr},
+        {"eN1", "30#6", 31, nullptr},
+        {"eN1", "179#6", 180, nullptr},
+        {"eN1", "180#4", 30, "30"},
+        {"eN1", "0#6", 30, "30"},
+        {"eN1", "1#5", 2, nullptr},  // halves away from zero
+        {"eN1", "1 000", 30, "30"},
+        {"eN5", "abc", 5, "5"},
+        {"eMB_SW_P", "5000", 5000, nullptr},
+        {"eMB_SW_P", "5001", 1000, "1000"},
+        {"eMB_SW_D", " 250 ", 250, nullptr},
+        {"eMNT_SRS_D", "1e4", 500, "500"},
+        {"eMNT_SRS_X", "11", 2, "2"},
+        {"eMNT_SRS_X", "10", 10, nullptr},
+        {"eMNT_SRS_Y", "+1", 1, nullptr},
+        {"eMNT_SRS_Y", "1e1", 10, nullptr},
+        {"eMNT_SRS_Y", "1e999999", 1, "1"},  // overflow
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.field) + " = " + c.typed);
+        Page page(sep);
+        page.view.fillDefaults();
+        const int index = fieldIndex(QString::fromLatin1(c.field));
+        ASSERT_GE(index, 0);
+        const ParameterField& field = ParameterFields[static_cast<std::size_t>(index)];
+        const QString typed = localised(c.typed, sep);
+        page.view.texts[static_cast<std::size_t>(index)] = typed;
+
+        page.form.Button_WriteDataClick();
+
+        ASSERT_EQ(page.hid.writes.size(), 1u);
+        const device::Report& sent = page.lastSent();
+        EXPECT_EQ(sent[1], device::CmdWriteParameters);
+        EXPECT_EQ(sentRaw(sent, field), static_cast<unsigned>(c.sent));
+        EXPECT_EQ(page.view.texts[static_cast<std::size_t>(index)],
+                  c.after ? QString::fromUtf8(c.after) : typed);
+        EXPECT_EQ(page.message.shown.size(), c.after ? 1u : 0u);
+        // The other fields went out as their defaults.
+        device::RawParameterBlock rest = device::readParameterBlock(sent);
+        setRawValue(rest, field, rawValue(device::factoryParameterBlock(), field));
+        EXPECT_EQ(rest, device::factoryParameterBlock());
+    }
+}
+
+TEST_P(FormInLocale, ManyFaultyEditsGiveOneMessage) {
+    Page page(GetParam());
+    page.view.fillDefaults();
+    page.view.texts[0] = QStringLiteral("99");
+    page.view.texts[4] = QStringLiteral("x");
+    page.view.texts[15] = QString();
+    page.view.tick = true;
+    page.form.Button_WriteDataClick();
+    EXPECT_EQ(page.message.shown.size(), 1u);
+    EXPECT_EQ(page.lastSent()[27], 1);
+    EXPECT_TRUE(page.view.tick);
+}
+
+TEST_P(FormInLocale, AReceivedBlockIsShownAsItCameAndWritesBackUnchanged) {
+    const QChar sep = GetParam();
+    device::RawParameterBlock block;
+    block.u1 = 876;  // 13.125 V
+    block.t1 = 492;  // -19.77 °C
+    block.n = {0, 255, 60, 20, 5};
+    block.timing = {5000, 1, 0, 65535, 1000, 500, 500};
+    block.x = 0;
+    block.y = 200;
+    block.ignoreT = 5;
+
+    Page page(sep);
+    page.form.showParameters(device::decodeParameterValues(block));
+    const char* expected[] = {"13#13", "-20", "0",     "255",  "60",  "20",  "5", "5000",
+                              "1",     "0",   "65535", "1000", "500", "500", "0", "200"};
+    for (int i = 0; i < ParameterFieldCount; ++i)
+        EXPECT_EQ(page.view.texts[static_cast<std::size_t>(i)], localised(expected[i], sep)) << i;
+    EXPECT_TRUE(page.view.tick);
+    std::vector<int> order;
+    for (int i = 0; i < ParameterFieldCount; ++i) order.push_back(i);
+    order.push_back(-1);
+    EXPECT_EQ(page.view.changes, order);
+
+    // What a read shows of a valid block is accepted again on write and sends that block.
+    device::RawParameterBlock valid = device::factoryParameterBlock();
+    valid.u1 = 1004;
+    valid.t1 = 573;
+    valid.n = {1, 180, 2, 3, 4};
+    valid.timing = {1, 5000, 2, 4999, 3, 7, 250};
+    valid.x = 10;
+    valid.y = 1;
+    valid.ignoreT = 1;
+    Page again(sep);
+    again.form.showParameters(device::decodeParameterValues(valid));
+    again.form.Button_WriteDataClick();
+    EXPECT_TRUE(again.message.shown.empty());
+    EXPECT_EQ(device::readParameterBlock(again.lastSent()), valid);
+}
+
+TEST_P(FormInLocale, ReadingClearsTheFormAndSendsCommandOne) {
+    Page page(GetParam());
+    page.view.fillDefaults();
+    page.view.tick = true;
+    page.form.Button_WriteDataClick();  // leaves the block in the buffer
+    const device::Report written = page.out;
+    page.view.changes.clear();
+
+    page.form.Button_ReadDataClick();
+
+    for (const QString& t : page.view.texts) EXPECT_TRUE(t.isEmpty());
+    EXPECT_FALSE(page.view.tick);
+    std::vector<int> order;
+    for (int i = 0; i < ParameterFieldCount; ++i) order.push_back(i);
+    order.push_back(-1);
+    EXPECT_EQ(page.view.changes, order);
+    ASSERT_EQ(page.hid.writes.size(), 2u);
+    const device::Report& sent = page.lastSent();
+    EXPECT_EQ(sent[0], 0);
+    EXPECT_EQ(sent[1], device::CmdReadParameters);
+    // Only bytes 0 and 1 belong to the read command.
+    EXPECT_TRUE(std::equal(sent.begin() + 2, sent.end(), written.begin() + 2));
+}
+
+TEST_P(FormInLocale, ATelemetryRequestWhileTheMessageIsOpenLeavesTheWriteIntact) {
+    Page page(GetParam());
+    page.view.fillDefaults();
+    page.view.texts[2] = QStringLiteral("0");  // forces the message
+    page.view.texts[7] = QStringLiteral("4321");
+    std::array<QString, ParameterFieldCount> shownWhileOpen;
+    page.message.whileOpen = [&] {
+        shownWhileOpen = page.view.texts;
+        // Several timer ticks and an arriving block while the user reads the message.
+        for (int tick = 0; tick < 3; ++tick) device::RequestADC(page.hid, page.out);
+        page.form.showParameters(device::decodeParameterValues(device::RawParameterBlock{}));
+    };
+
+    page.form.Button_WriteDataClick();
+
+    EXPECT_EQ(shownWhileOpen[2], QStringLiteral("30"));  // the default is already in place
+    ASSERT_EQ(page.hid.writes.size(), 4u);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(page.hid.writes[static_cast<std::size_t>(i)].report[1], 3);
+    const device::Report& sent = page.lastSent();
+    EXPECT_EQ(sent[0], 0);
+    EXPECT_EQ(sent[1], device::CmdWriteParameters);
+    device::RawParameterBlock expected = device::factoryParameterBlock();
+    expected.timing[0] = 4321;
+    EXPECT_EQ(device::readParameterBlock(sent), expected);
+    // The telemetry requests carried the block behind their own command.
+    EXPECT_EQ(device::readParameterBlock(page.hid.writes[0].report), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Locales, FormInLocale,
+                         testing::Values(QChar(QLatin1Char(',')), QChar(QLatin1Char('.'))),
+                         [](const testing::TestParamInfo<QChar>& info) {
+                             return info.param == QLatin1Char(',') ? "Comma" : "Point";
+                         });
+
+// The table's report positions and block slots must describe the same layout as the
+// device's block codec, field by field.
+TEST(FieldTable, PositionsAgreeWithTheBlockLayout) {
+    for (const ParameterField& field : ParameterFields) {
+        SCOPED_TRACE(QString(field.name).toStdString());
+        device::Report report{};
+        const long double value = field.maximum;
+        encodeField(report, field, value);
+        const unsigned raw = encodeRaw(field, value);
+        EXPECT_NE(raw, 0u);
+        EXPECT_EQ(rawValue(device::readParameterBlock(report), field), raw);
+
+        device::RawParameterBlock block{};
+        setRawValue(block, field, raw);
+        device::Report viaBlock{};
+        device::writeParameterBlock(viaBlock, block);
+        EXPECT_TRUE(std::equal(report.begin() + 2, report.end(), viaBlock.begin() + 2));
+        // The default is valid and encodes to the factory block's value.
+        EXPECT_TRUE(acceptedValue(field, QString(field.defaultText), QLatin1Char(',')));
+        EXPECT_EQ(encodeRaw(field, field.defaultValue()),
+                  rawValue(device::factoryParameterBlock(), field));
+    }
+}
+
+}  // namespace
