@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QApplication>
+#include <QString>
+#include <functional>
+
+namespace app {
+
+// The text an error box shows for an error message: a full stop is added unless the
+// message already ends in '.' or in a character below it in code order ('!' or a blank
+// keep the message as it is; '?' and every letter get the full stop).
+QString errorBoxText(const QString& message);
+
+// The application object with the top-level error handler: an exception that escapes an
+// event handler is shown in an error box, the action that raised it is abandoned, and
+// the program runs on.
+class Application : public QApplication {
+    Q_OBJECT
+public:
+    Application(int& argc, char** argv);
+
+    // The caption of the program's own message boxes.
+    QString title() const { return title_; }
+    void setTitle(const QString& title) { title_ = title; }
+
+    // Shows an error box with the title, an error icon and OK (replaceable for tests).
+    using ErrorPresenter = std::function<void(const QString& caption, const QString& text)>;
+    void setErrorPresenter(ErrorPresenter presenter) { presenter_ = std::move(presenter); }
+    void showError(const QString& message);
+
+    bool notify(QObject* receiver, QEvent* event) override;
+
+private:
+    QString title_;
+    ErrorPresenter presenter_;
+};
+
+}  // namespace app

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QObject>
+
+class QGuiApplication;
+class QSocketNotifier;
+
+namespace app {
+
+// The end of the user's session, whichever way it is announced: a session manager's
+// commitDataRequest (X11), or SIGTERM, SIGHUP and SIGINT (systemd and logind end a session
+// that way, and so does the controller when it powers the computer down). Every one of
+// them comes out as the single signal sessionEnding(), on the thread that owns this object.
+//
+// The signal handlers only write one byte into a pipe; the work happens in the event
+// loop, where it is safe to save settings and close windows.
+class SessionEnd : public QObject {
+    Q_OBJECT
+public:
+    explicit SessionEnd(QObject* parent = nullptr);
+    ~SessionEnd() override;
+
+    SessionEnd(const SessionEnd&) = delete;
+    SessionEnd& operator=(const SessionEnd&) = delete;
+
+    // Installs the signal handlers. Only one object per process may do so; false when
+    // another already has or the pipe could not be made.
+    bool watchSignals();
+    // Answers the session manager's question "may the session end?" with yes and ends
+    // the program's session the same way as a signal does.
+    void watchSessionManager(QGuiApplication& app);
+
+    // The last signal number that arrived through the pipe (0 when none did yet).
+    int lastSignal() const { return lastSignal_; }
+
+signals:
+    void sessionEnding();
+
+private:
+    void drainPipe();
+
+    QSocketNotifier* notifier_ = nullptr;
+    bool ownsHandlers_ = false;
+    int lastSignal_ = 0;
+};
+
+}  // namespace app

@@ -1,0 +1,100 @@
+#include "app/single_instance.hpp"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QStandardPaths>
+#include <QThread>
+
+#include <unistd.h>
+
+namespace app {
+namespace {
+
+const QByteArray RaiseRequest = QByteArrayLiteral("raise\n");
+
+}  // namespace
+
+SingleInstance::SingleInstance(const QString& settingsPath, const QString& runtimeDir,
+                               QObject* parent)
+    : QObject(parent), key_(keyFor(settingsPath)), dir_(runtimeDir) {
+    if (dir_.isEmpty()) dir_ = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (dir_.isEmpty()) dir_ = QDir::tempPath();
+    QDir().mkpath(dir_);
+}
+
+SingleInstance::~SingleInstance() = default;
+
+QString SingleInstance::keyFor(const QString& settingsPath) {
+    // The same file reached through another spelling of its path is the same file.
+    QString canonical = QFileInfo(settingsPath).absoluteFilePath();
+    const QFileInfo dirInfo(QFileInfo(canonical).absolutePath());
+    if (dirInfo.exists())
+        canonical = QDir(dirInfo.canonicalFilePath()).filePath(QFileInfo(canonical).fileName());
+    QByteArray seed = QByteArray::number(static_cast<qulonglong>(::getuid()));
+    seed += '\n';
+    seed += canonical.toUtf8();
+    const QByteArray hash = QCryptographicHash::hash(seed, QCryptographicHash::Sha256).toHex();
+    // Socket paths are short on Unix (108 bytes); 16 hex digits are plenty here.
+    return QStringLiteral("drevonix-") + QString::fromLatin1(hash.left(16));
+}
+
+QString SingleInstance::lockPath() const {
+    return QDir(dir_).filePath(key_ + QStringLiteral(".lock"));
+}
+
+QString SingleInstance::serverName() const {
+    return QDir(dir_).filePath(key_ + QStringLiteral(".sock"));
+}
+
+SingleInstance::Role SingleInstance::claim() {
+    lock_ = std::make_unique<QLockFile>(lockPath());
+    // Held for the whole run: never stale by age, only when its process is gone.
+    lock_->setStaleLockTime(0);
+    // Two starts at the same moment: one wins the lock, the other must reach it. The
+    // winner needs a moment to listen, so the loser retries for a bounded time.
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 3000) {
+        if (lock_->tryLock(0)) return listen() ? Role::First : Role::Failed;
+        if (lock_->error() != QLockFile::LockFailedError) return Role::Failed;
+        if (askFirst()) return Role::Second;
+        QThread::msleep(100);
+    }
+    return Role::Failed;
+}
+
+bool SingleInstance::listen() {
+    // A socket left by a crashed process would make listen() fail; the lock says it is
+    // no one's now.
+    QLocalServer::removeServer(serverName());
+    server_ = new QLocalServer(this);
+    server_->setSocketOptions(QLocalServer::UserAccessOption);
+    if (!server_->listen(serverName())) return false;
+    connect(server_, &QLocalServer::newConnection, this, [this] {
+        while (QLocalSocket* s = server_->nextPendingConnection()) {
+            connect(s, &QLocalSocket::disconnected, s, &QObject::deleteLater);
+            connect(s, &QLocalSocket::readyRead, this, [this, s] {
+                if (s->readAll().contains(RaiseRequest.trimmed())) emit raiseRequested();
+                s->disconnectFromServer();
+            });
+        }
+    });
+    return true;
+}
+
+bool SingleInstance::askFirst() {
+    QLocalSocket socket;
+    socket.connectToServer(serverName());
+    if (!socket.waitForConnected(500)) return false;
+    socket.write(RaiseRequest);
+    if (!socket.waitForBytesWritten(500)) return false;
+    // Wait for the first to take it, so that our exit cannot cut the request short.
+    socket.waitForDisconnected(500);
+    return true;
+}
+
+}  // namespace app

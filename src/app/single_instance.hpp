@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QLockFile>
+#include <QObject>
+#include <QString>
+#include <memory>
+
+class QLocalServer;
+
+namespace app {
+
+// One running program per user and settings file. Two would each map every wheel button
+// to a keystroke, so every key would arrive twice; a second start brings the running
+// program's window up instead.
+//
+// The lock file decides who is first (a lock left by a crashed process is taken over);
+// the local socket carries the second start's request to the first.
+class SingleInstance : public QObject {
+    Q_OBJECT
+public:
+    // `settingsPath` is the full path of the settings file; `runtimeDir` the folder for the
+    // lock and the socket (empty: the user's runtime folder).
+    explicit SingleInstance(const QString& settingsPath, const QString& runtimeDir = QString(),
+                            QObject* parent = nullptr);
+    ~SingleInstance() override;
+
+    enum class Role { First, Second, Failed };
+
+    // First: the lock is ours and we listen for later starts. Second: another process
+    // holds the lock and has been asked to show its window. Failed: neither (a lock we
+    // cannot take and no one answering); the caller should not run a second key mapper.
+    Role claim();
+
+    // The name shared by the lock file and the socket, from the user and the settings path.
+    static QString keyFor(const QString& settingsPath);
+
+    QString lockPath() const;
+    QString serverName() const;
+
+signals:
+    // A later start asked for the window.
+    void raiseRequested();
+
+private:
+    bool listen();
+    bool askFirst();
+
+    QString key_;
+    QString dir_;
+    std::unique_ptr<QLockFile> lock_;
+    QLocalServer* server_ = nullptr;
+};
+
+}  // namespace app

@@ -1,0 +1,62 @@
+#include "ui/tray_icon.hpp"
+
+#include <QMenu>
+
+namespace ui {
+
+TrayIcon::TrayIcon(QMenu* menu, QObject* parent) : QObject(parent), tray_(this) {
+    tray_.setToolTip(QStringLiteral("Drevonix"));
+    // The tray shows the menu at the cursor itself, on every kind of tray host; with
+    // StatusNotifierItem hosts that is the only way a menu appears at all.
+    tray_.setContextMenu(menu);
+    connect(&tray_, &QSystemTrayIcon::activated, this, &TrayIcon::onActivated);
+    poll_.setInterval(TrayPollMs);
+    connect(&poll_, &QTimer::timeout, this, &TrayIcon::pollTray);
+}
+
+bool TrayIcon::trayAvailable() const {
+    return probe_ ? probe_() : QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+void TrayIcon::Ic(int type, const QIcon& icon) {
+    switch (type) {
+        case IcAdd:
+            tray_.setIcon(icon);
+            added_ = true;
+            if (trayAvailable())
+                tray_.show();
+            else
+                poll_.start();
+            break;
+        case IcRemove:
+            added_ = false;
+            poll_.stop();
+            tray_.hide();
+            break;
+        case IcModify:
+            tray_.setIcon(icon);
+            break;
+        default:
+            break;
+    }
+}
+
+void TrayIcon::pollTray() {
+    if (!added_ || !trayAvailable()) return;
+    poll_.stop();
+    tray_.show();
+}
+
+void TrayIcon::onActivated(QSystemTrayIcon::ActivationReason reason) {
+    switch (reason) {
+        case QSystemTrayIcon::Trigger:
+        case QSystemTrayIcon::DoubleClick:
+            emit toggleRequested();
+            break;
+        default:
+            // Context: the tray opens the menu; the chosen item runs once it has closed.
+            break;
+    }
+}
+
+}  // namespace ui

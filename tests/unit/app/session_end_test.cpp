@@ -1,0 +1,55 @@
+#include <gtest/gtest.h>
+
+#include <QSignalSpy>
+#include <QTest>
+#include <csignal>
+
+#include "app/session_end.hpp"
+#include "app_test_main.hpp"
+
+namespace {
+
+TEST(SessionEnd, EachSignalEndsTheSessionOnceThroughTheEventLoop) {
+    testApp();
+    app::SessionEnd end;
+    ASSERT_TRUE(end.watchSignals());
+    // Only one watcher per process: a second would steal the first one's pipe.
+    app::SessionEnd other;
+    EXPECT_FALSE(other.watchSignals());
+
+    QSignalSpy spy(&end, &app::SessionEnd::sessionEnding);
+    for (int signo : {SIGTERM, SIGHUP, SIGINT}) {
+        spy.clear();
+        ASSERT_EQ(std::raise(signo), 0);
+        // Nothing happens inside the handler: the signal is seen only by the event loop.
+        EXPECT_EQ(spy.count(), 0);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return spy.count() > 0; }, 2000)) << signo;
+        QTest::qWait(20);
+        EXPECT_EQ(spy.count(), 1) << signo;
+        EXPECT_EQ(end.lastSignal(), signo);
+    }
+
+    // A burst of signals before the loop runs ends the session once.
+    spy.clear();
+    std::raise(SIGTERM);
+    std::raise(SIGHUP);
+    std::raise(SIGTERM);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return spy.count() > 0; }, 2000));
+    QTest::qWait(20);
+    EXPECT_EQ(spy.count(), 1);
+}
+
+TEST(SessionEnd, WatchingAgainAfterTheFirstWatcherIsGone) {
+    testApp();
+    {
+        app::SessionEnd first;
+        ASSERT_TRUE(first.watchSignals());
+    }
+    app::SessionEnd second;
+    ASSERT_TRUE(second.watchSignals());
+    QSignalSpy spy(&second, &app::SessionEnd::sessionEnding);
+    std::raise(SIGTERM);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return spy.count() == 1; }, 2000));
+}
+
+}  // namespace
