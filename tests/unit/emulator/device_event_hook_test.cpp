@@ -1,0 +1,320 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <deque>
+#include <map>
+#include <optional>
+#include <vector>
+
+#include "device/device_event_hook.hpp"
+#include "device/simulated_library.hpp"
+#include "event_loop.hpp"
+
+using namespace device;
+using testing_support::runFor;
+using testing_support::waitUntil;
+
+namespace {
+
+struct Panels : StatusView {
+    void setPanelText(int panel, const QString& text) override {
+        writes.push_back(panel);
+        if (panel >= 0 && panel < 5) texts[static_cast<std::size_t>(panel)] = text;
+    }
+    std::array<QString, 5> texts;
+    std::vector<int> writes;
+};
+
+struct Display : ParameterDisplay {
+    void showParameters(const ParameterValues& v) override { shown.push_back(v); }
+    std::vector<ParameterValues> shown;
+};
+
+struct Codes : ButtonCodeSink {
+    void JoyCode(const std::int32_t& code) override { codes.push_back(code); }
+    std::vector<std::int32_t> codes;
+};
+
+// A library whose answers each test sets, to reach cases the emulator never produces.
+class FakeHid : public HidLibrary {
+public:
+    struct Device {
+        int vendor = 0, product = 0;
+        const char* name = "";
+    };
+    std::map<Handle, Device> devices;
+    Handle handleToReturn = 0;
+    std::vector<std::pair<Handle, bool>> readNotifyCalls;
+    std::vector<Handle> readCalls;
+    std::deque<std::optional<Report>> reads;  // nullopt: the Read fails
+
+    bool Connect() override { return true; }
+    Handle GetHandle(int, int) override { return handleToReturn; }
+    int GetVendorID(Handle h) override { return devices.count(h) ? devices[h].vendor : 0; }
+    int GetProductID(Handle h) override { return devices.count(h) ? devices[h].product : 0; }
+    void GetProductName(Handle h, char* buffer, int size) override {
+        // Like a library that fills the whole buffer when the name is long: no zero then.
+        const char* name = devices.count(h) ? devices[h].name : "";
+        const std::size_t n = std::min(std::strlen(name), static_cast<std::size_t>(size));
+        std::memcpy(buffer, name, n);
+        if (n < static_cast<std::size_t>(size)) buffer[n] = '\0';
+    }
+    bool SetReadNotify(Handle h, bool on) override {
+        readNotifyCalls.emplace_back(h, on);
+        return false;
+    }
+    bool Read(Handle h, Report& r) override {
+        readCalls.push_back(h);
+        if (reads.empty()) return false;
+        auto next = reads.front();
+        reads.pop_front();
+        if (!next) return false;
+        r = *next;
+        return true;
+    }
+    bool Write(Handle, const Report&) override { return false; }
+};
+
+struct HookOverFake {
+    HookOverFake() {
+        fake.devices[1] = {ControllerVendorId, ControllerProductId, "Controller"};
+        fake.devices[2] = {ControllerVendorId, 64, "Same vendor"};
+        fake.devices[3] = {0x046D, ControllerProductId, "Same product"};
+        fake.devices[4] = {0x046D, 0xC52B, "USB Receiver"};
+        hook.setParameterDisplay(&display);
+        hook.setButtonCodeSink(&codes);
+        showInitialStatus(panels);
+    }
+    FakeHid fake;
+    Report in{};
+    Measurements latest;
+    Panels panels;
+    Display display;
+    Codes codes;
+    DeviceEventHook hook{fake, in, latest, panels};
+};
+
+std::array<QString, 4> panelsOf(const Panels& p) {
+    return {p.texts[0], p.texts[1], p.texts[2], p.texts[3]};
+}
+
+const std::array<QString, 4> kNeverConnected{QStringLiteral("Устройство не подключалось"),
+                                             QString(), QStringLiteral("VID"),
+                                             QStringLiteral("PID")};
+const std::array<QString, 4> kConnected{QStringLiteral("Устройство подключено"),
+                                        QStringLiteral("Controller"), QStringLiteral("VID 0x04D8"),
+                                        QStringLiteral("PID 0x003F")};
+const std::array<QString, 4> kDisconnected{QStringLiteral("Устройство отключено"), QString(),
+                                           QStringLiteral("VID"), QStringLiteral("PID")};
+
+TEST(DeviceEventHook, StatusPanelsFollowOnlyTheController) {
+    struct Step {
+        int event;
+        HidLibrary::Handle h;
+        std::array<QString, 4> after;
+    };
+    const std::vector<Step> steps = {
+        {NotifyPlugged, 2, kNeverConnected},  // vendor matches, product does not
+        {NotifyPlugged, 3, kNeverConnected},  // product matches, vendor does not
+        {NotifyPlugged, 4, kNeverConnected},
+        {NotifyUnplugged, 1, kDisconnected},  // an unplug before any plug still counts
+        {NotifyPlugged, 1, kConnected},
+        {NotifyUnplugged, 2, kConnected},
+        {NotifyChanged, 0, kConnected},
+        {0, 1, kConnected},
+        {99, 1, kConnected},
+        {NotifyUnplugged, 1, kDisconnected},
+        {NotifyPlugged, 4, kDisconnected},
+        {NotifyPlugged, 1, kConnected},
+    };
+    HookOverFake t;
+    EXPECT_EQ(panelsOf(t.panels), kNeverConnected);
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_FALSE(t.hook.handle(steps[i].event, steps[i].h)) << "consumed the notification";
+        EXPECT_EQ(panelsOf(t.panels), steps[i].after);
+    }
+    for (int p : t.panels.writes) EXPECT_NE(p, 4) << "panel 4 written";
+    EXPECT_TRUE(t.panels.texts[4].isEmpty());
+}
+
+TEST(DeviceEventHook, ProductNameStopsAtTheFirstZeroOrTheBufferEnd) {
+    HookOverFake t;
+    const std::string longName(300, 'n');
+    t.fake.devices[1].name = longName.c_str();
+    t.hook.handle(NotifyPlugged, 1);
+    EXPECT_EQ(t.panels.texts[1], QString(256, QLatin1Char('n')));
+}
+
+TEST(DeviceEventHook, ChangedEnablesReadsOnWhateverGetHandleReturns) {
+    const HidLibrary::Handle handles[] = {0, 1, 0xDEADBEEF};
+    for (auto h : handles) {
+        HookOverFake t;
+        t.fake.handleToReturn = h;
+        t.hook.handle(NotifyChanged, 4);  // the event's own handle plays no part
+        EXPECT_EQ(t.fake.readNotifyCalls,
+                  (std::vector<std::pair<HidLibrary::Handle, bool>>{{h, true}}));
+    }
+}
+
+TEST(DeviceEventHook, ReadsRouteByTypeAndIgnoreTheRest) {
+    auto report = [](std::uint8_t type, std::uint8_t b2, std::uint8_t b3) {
+        Report r{};
+        r[1] = type;
+        r[2] = b2;
+        r[3] = b3;
+        for (std::size_t i = 28; i < r.size(); ++i) r[i] = 0xEE;  // never looked at
+        return r;
+    };
+    struct Case {
+        const char* what;
+        HidLibrary::Handle h;
+        std::optional<Report> read;
+        bool readCalled;
+        std::size_t shown;
+        std::vector<std::int32_t> codes;
+        bool telemetry;
+    } cases[] = {
+        {"block", 1, report(ReportParameters, 0x03, 0x1F), true, 1, {}, false},
+        {"telemetry", 1, report(ReportTelemetry, 0x10, 0x03), true, 0, {}, true},
+        {"button", 1, report(ReportButtonCode, 0x34, 0x12), true, 0, {4660}, false},
+        {"type 2", 1, report(2, 0x34, 0x12), true, 0, {}, false},
+        {"type 0", 1, report(0, 0x34, 0x12), true, 0, {}, false},
+        {"type 255", 1, report(255, 0xFF, 0xFF), true, 0, {}, false},
+        {"failed read", 1, std::nullopt, true, 0, {}, false},
+        {"vendor only", 2, report(ReportButtonCode, 1, 0), false, 0, {}, false},
+        {"other device", 4, report(ReportButtonCode, 1, 0), false, 0, {}, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        HookOverFake t;
+        t.latest = {1, 2, 3};
+        // A stale button report in the buffer: a failed Read must not replay it.
+        t.in = report(ReportButtonCode, 0x01, 0x00);
+        t.fake.reads.push_back(c.read);
+        EXPECT_FALSE(t.hook.handle(NotifyRead, c.h));
+        EXPECT_EQ(!t.fake.readCalls.empty(), c.readCalled);
+        EXPECT_EQ(t.display.shown.size(), c.shown);
+        EXPECT_EQ(t.codes.codes, c.codes);
+        if (c.telemetry) {
+            EXPECT_NEAR(static_cast<double>(t.latest.AccVolts), 11.81, 0.005);  // raw 784
+            EXPECT_EQ(t.latest.AtxVolts, 0.38L);
+        } else {
+            EXPECT_EQ(t.latest.AccVolts, 1);
+            EXPECT_EQ(t.latest.TemperatureC, 3);
+        }
+        if (c.shown) {
+            EXPECT_NEAR(static_cast<double>(t.display.shown[0].u1Volts), 11.997, 0.0005);
+        }
+        EXPECT_EQ(panelsOf(t.panels), kNeverConnected);
+    }
+}
+
+// The hook over the emulator, as the program runs it.
+struct HookOverEmulator {
+    explicit HookOverEmulator(bool plugged = true) {
+        testing_support::app();
+        if (!plugged) emulator.unplug();
+        hook.setParameterDisplay(&display);
+        hook.setButtonCodeSink(&codes);
+        showInitialStatus(panels);
+        hook.attach();
+        hid.Connect();
+    }
+    HidLibrary::Handle controller() {
+        return hid.GetHandle(ControllerVendorId, ControllerProductId);
+    }
+    void send(Command c) {
+        Report out{};
+        out[1] = c;
+        hid.Write(controller(), out);
+    }
+    ControllerEmulator emulator;
+    SimulatedLibrary hid{emulator};
+    Report in{};
+    Measurements latest;
+    Panels panels;
+    Display display;
+    Codes codes;
+    DeviceEventHook hook{hid, in, latest, panels};
+};
+
+TEST(DeviceEventHookOverEmulator, BlockTelemetryAndButtonsArriveAndUnplugZeroes) {
+    HookOverEmulator t;
+    ASSERT_TRUE(waitUntil([&] { return t.panels.texts[0] == kConnected[0]; }, 500));
+    EXPECT_EQ(t.panels.texts[1], QString::fromLatin1(ControllerEmulator::productName()));
+    runFor(10);  // the NotifyChanged that enables reads
+
+    t.send(CmdReadParameters);
+    ASSERT_TRUE(waitUntil([&] { return !t.display.shown.empty(); }, 500));
+    const ParameterValues v = t.display.shown.front();
+    EXPECT_NEAR(static_cast<double>(v.u1Volts), 11.997, 0.0005);
+    EXPECT_EQ(v.plain,
+              (std::array<int, 14>{30, 40, 60, 20, 5, 1000, 500, 1000, 500, 1000, 500, 500, 2, 1}));
+    EXPECT_FALSE(v.ignoreT);
+
+    t.emulator.setTelemetry({784, 0, 512});
+    t.send(CmdRequestTelemetry);
+    ASSERT_TRUE(waitUntil([&] { return t.latest.AccVolts != 0; }, 500));
+    EXPECT_NEAR(static_cast<double>(t.latest.AccVolts), 11.81, 0.005);
+    EXPECT_EQ(t.latest.AtxVolts, 0.38L);
+    EXPECT_NEAR(static_cast<double>(t.latest.TemperatureC), -10, 1e-9);
+
+    t.emulator.burst(700, 3);
+    ASSERT_TRUE(waitUntil([&] { return t.codes.codes.size() == 3; }, 1000));
+    EXPECT_EQ(t.codes.codes, (std::vector<std::int32_t>{700, 700, 700}));
+
+    t.emulator.unplug();
+    ASSERT_TRUE(waitUntil([&] { return t.panels.texts[0] == kDisconnected[0]; }, 500));
+    EXPECT_EQ(panelsOf(t.panels), kDisconnected);
+    EXPECT_EQ(t.latest.AccVolts, 0);
+    EXPECT_EQ(t.latest.AtxVolts, 0);
+    EXPECT_EQ(t.latest.TemperatureC, 0);
+
+    t.emulator.plug();
+    ASSERT_TRUE(waitUntil([&] { return t.panels.texts[0] == kConnected[0]; }, 500));
+    runFor(10);
+    t.send(CmdReadParameters);
+    EXPECT_TRUE(waitUntil([&] { return t.display.shown.size() == 2; }, 500))
+        << "reads after re-plug";
+    for (int p : t.panels.writes) EXPECT_NE(p, 4);
+}
+
+TEST(DeviceEventHookOverEmulator, OtherDeviceLeavesTheStatusAlone) {
+    HookOverEmulator t(false);
+    runFor(20);
+    EXPECT_EQ(panelsOf(t.panels), kNeverConnected);
+    t.emulator.plugOther();
+    runFor(20);
+    t.emulator.unplugOther();
+    runFor(20);
+    EXPECT_EQ(panelsOf(t.panels), kNeverConnected);
+}
+
+TEST(DeviceEventHookOverEmulator, FaultsAndReportsAfterUnplugChangeNothing) {
+    HookOverEmulator t;
+    runFor(20);
+    const auto before = panelsOf(t.panels);
+    t.latest = {1, 2, 3};
+    t.emulator.setFaultMode(true);
+    t.emulator.burst(5, 20);  // reports waiting when the controller goes
+    runFor(300);
+    t.emulator.setFaultMode(false);
+    EXPECT_TRUE(t.display.shown.empty());
+    EXPECT_EQ(t.latest.AccVolts, 1);
+    EXPECT_EQ(t.latest.TemperatureC, 3);
+    EXPECT_EQ(panelsOf(t.panels), before);
+    EXPECT_EQ(t.codes.codes.size(), 20u);
+
+    t.codes.codes.clear();
+    t.emulator.hold(9);
+    runFor(5);
+    t.emulator.unplug();
+    const auto delivered = t.codes.codes.size();
+    runFor(50);
+    EXPECT_EQ(t.codes.codes.size(), delivered) << "codes routed after the unplug";
+    EXPECT_EQ(t.latest.AccVolts, 0);
+}
+
+}  // namespace
