@@ -1,0 +1,70 @@
+// The only file that talks to hidapi.
+#include "device/hidapi_backend.hpp"
+
+#include <hidapi.h>
+
+namespace device {
+namespace {
+
+class HidapiConnection final : public HidConnection {
+public:
+    explicit HidapiConnection(hid_device* device) : device_(device) {}
+    ~HidapiConnection() override { hid_close(device_); }
+    HidapiConnection(const HidapiConnection&) = delete;
+    HidapiConnection& operator=(const HidapiConnection&) = delete;
+
+    int read(std::uint8_t* data, std::size_t size, int timeoutMs) override {
+        return hid_read_timeout(device_, data, size, timeoutMs);
+    }
+    int write(const std::uint8_t* data, std::size_t size) override {
+        return hid_write(device_, data, size);
+    }
+
+private:
+    hid_device* device_;
+};
+
+class HidapiBackend final : public HidBackend {
+public:
+    HidapiBackend() : initialised_(hid_init() == 0) {}
+    ~HidapiBackend() override {
+        if (initialised_) hid_exit();
+    }
+    HidapiBackend(const HidapiBackend&) = delete;
+    HidapiBackend& operator=(const HidapiBackend&) = delete;
+
+    std::vector<HidDeviceInfo> enumerate() override {
+        std::vector<HidDeviceInfo> result;
+        if (!initialised_) return result;
+        hid_device_info* list = hid_enumerate(0, 0);
+        for (const hid_device_info* d = list; d; d = d->next) {
+            if (!d->path) continue;
+            HidDeviceInfo info;
+            info.path = d->path;
+            info.vendorId = d->vendor_id;
+            info.productId = d->product_id;
+            if (d->product_string) info.productName = QString::fromWCharArray(d->product_string);
+            result.push_back(std::move(info));
+        }
+        hid_free_enumeration(list);
+        return result;
+    }
+
+    std::unique_ptr<HidConnection> open(const std::string& path) override {
+        if (!initialised_) return nullptr;
+        hid_device* device = hid_open_path(path.c_str());
+        if (!device) return nullptr;
+        return std::make_unique<HidapiConnection>(device);
+    }
+
+private:
+    bool initialised_;
+};
+
+}  // namespace
+
+std::unique_ptr<HidBackend> makeHidapiBackend() {
+    return std::make_unique<HidapiBackend>();
+}
+
+}  // namespace device

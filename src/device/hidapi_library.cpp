@@ -1,0 +1,301 @@
+#include "device/hidapi_library.hpp"
+
+#include <QMetaObject>
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
+#include <set>
+#include <system_error>
+
+namespace device {
+
+// Shared between a reader thread and the library. The thread holds its own reference,
+// since it outlives the library when a read never returns.
+struct HidapiLibrary::ReaderState {
+    std::atomic<bool> stop{false};
+    std::mutex mutex;
+    std::condition_variable finishedChanged;
+    bool finished = false;           // guarded by mutex
+    std::deque<Report> queue;        // guarded by mutex
+    HidapiLibrary* owner = nullptr;  // guarded by mutex; null once nobody listens
+    std::size_t capacity = 0;
+    int timeoutMs = 0;
+
+    // The reader thread: one report per read, handed over through the queue, with a
+    // queued call per report so that notifications keep the order of the reports.
+    static void run(HidapiLibrary::Handle handle, std::shared_ptr<ReaderState> self,
+                    std::shared_ptr<HidConnection> connection) {
+        std::array<std::uint8_t, ReportSize - 1> data{};
+        bool failed = false;
+        while (!self->stop.load()) {
+            const int n = connection->read(data.data(), data.size(), self->timeoutMs);
+            if (n < 0) {
+                failed = true;
+                break;
+            }
+            if (n == 0) continue;
+            // Unnumbered reports arrive without their report number: put 0 in front and
+            // pad, so that byte 1 is the controller's report type.
+            Report report{};
+            std::copy_n(data.begin(), std::min<std::size_t>(n, data.size()), report.begin() + 1);
+            std::lock_guard lock(self->mutex);
+            if (!self->owner || self->stop.load()) break;
+            if (self->queue.size() >= self->capacity) continue;
+            self->queue.push_back(report);
+            HidapiLibrary* owner = self->owner;
+            std::weak_ptr<ReaderState> weak = self;
+            QMetaObject::invokeMethod(
+                owner, [owner, handle, weak] { owner->reportQueued(handle, weak.lock()); },
+                Qt::QueuedConnection);
+        }
+        connection.reset();  // closes here only if the library has given up on this thread
+        std::lock_guard lock(self->mutex);
+        self->finished = true;
+        if (failed && self->owner && !self->stop.load()) {
+            HidapiLibrary* owner = self->owner;
+            std::weak_ptr<ReaderState> weak = self;
+            QMetaObject::invokeMethod(
+                owner, [owner, handle, weak] { owner->readerFailed(handle, weak.lock()); },
+                Qt::QueuedConnection);
+        }
+        self->finishedChanged.notify_all();
+    }
+};
+
+HidapiLibrary::HidapiLibrary(QObject* parent)
+    : HidapiLibrary(makeHidapiBackend(), makeSystemMonitor(), HidapiOptions{}, parent) {}
+
+HidapiLibrary::HidapiLibrary(std::unique_ptr<HidBackend> backend,
+                             std::unique_ptr<DeviceMonitor> monitor, HidapiOptions options,
+                             QObject* parent)
+    : HidLibrary(parent),
+      backend_(std::move(backend)),
+      monitor_(std::move(monitor)),
+      options_(options) {}
+
+HidapiLibrary::~HidapiLibrary() {
+    monitor_.reset();
+    for (auto& [handle, device] : devices_) detach(device);
+    devices_.clear();
+    backend_.reset();
+}
+
+bool HidapiLibrary::Connect() {
+    if (connected_) return true;
+    connected_ = true;
+    // Watch first, list second: a device that comes in between is then seen twice, at
+    // worst, and the second look finds nothing new.
+    if (monitor_) monitor_->start([this] { rescan(); });
+    std::set<std::string> seen;
+    for (const HidDeviceInfo& info : backend_->enumerate()) {
+        if (info.path.empty() || !seen.insert(info.path).second) continue;
+        atConnect_.push_back(addDevice(info));
+    }
+    QMetaObject::invokeMethod(
+        this, [this] { announceAttached(); }, Qt::QueuedConnection);
+    return true;
+}
+
+void HidapiLibrary::announceAttached() {
+    if (announced_) return;
+    announced_ = true;
+    std::vector<std::pair<int, Handle>> events;
+    for (Handle h : atConnect_) events.emplace_back(NotifyPlugged, h);
+    atConnect_.clear();
+    if (events.empty()) {
+        // The program enables its reads on this event, so it comes even with nothing there.
+        emit DeviceNotifyMessage(NotifyChanged, 0);
+        return;
+    }
+    emitAll(events);
+}
+
+void HidapiLibrary::rescan() {
+    if (!connected_) return;
+    // What Connect found is announced before any change to it.
+    announceAttached();
+
+    const std::vector<HidDeviceInfo> listed = backend_->enumerate();
+    auto same = [](const HidDeviceInfo& a, const HidDeviceInfo& b) {
+        // A path can be reused by the next device that comes; the IDs tell them apart.
+        return a.path == b.path && a.vendorId == b.vendorId && a.productId == b.productId;
+    };
+
+    std::vector<std::pair<int, Handle>> events;
+    for (auto& [handle, device] : devices_) {
+        if (!device.attached) continue;
+        const bool present = std::any_of(listed.begin(), listed.end(),
+                                         [&](const auto& info) { return same(info, device.info); });
+        if (present) continue;
+        detach(device);
+        removed_.push_back(handle);
+        events.emplace_back(NotifyUnplugged, handle);
+    }
+    std::set<std::string> seen;
+    for (const HidDeviceInfo& info : listed) {
+        if (info.path.empty() || !seen.insert(info.path).second) continue;
+        const bool known = std::any_of(devices_.begin(), devices_.end(), [&](const auto& entry) {
+            return entry.second.attached && same(entry.second.info, info);
+        });
+        if (!known) events.emplace_back(NotifyPlugged, addDevice(info));
+    }
+
+    emitAll(events);
+
+    while (removed_.size() > options_.removedKept) {
+        devices_.erase(removed_.front());
+        removed_.pop_front();
+    }
+}
+
+void HidapiLibrary::emitAll(const std::vector<std::pair<int, Handle>>& events) {
+    // The state is complete before the first event, so receivers may call back freely.
+    for (const auto& [event, handle] : events) {
+        emit DeviceNotifyMessage(event, handle);
+        emit DeviceNotifyMessage(NotifyChanged, handle);
+    }
+}
+
+HidapiLibrary::Handle HidapiLibrary::addDevice(const HidDeviceInfo& info) {
+    Handle handle;
+    do {
+        handle = nextHandle_++;
+    } while (handle == 0 || devices_.count(handle) != 0);
+    devices_[handle].info = info;
+    return handle;
+}
+
+void HidapiLibrary::detach(Device& device) {
+    stopReader(device);
+    device.connection.reset();
+    device.attached = false;
+}
+
+HidapiLibrary::Device* HidapiLibrary::attachedDevice(Handle handle) {
+    auto it = devices_.find(handle);
+    return it != devices_.end() && it->second.attached ? &it->second : nullptr;
+}
+
+const HidapiLibrary::Device* HidapiLibrary::knownDevice(Handle handle) const {
+    auto it = devices_.find(handle);
+    return it != devices_.end() ? &it->second : nullptr;
+}
+
+HidapiLibrary::Handle HidapiLibrary::GetHandle(int vendorId, int productId) {
+    for (const auto& [handle, device] : devices_) {
+        if (device.attached && device.info.vendorId == vendorId &&
+            device.info.productId == productId)
+            return handle;
+    }
+    return 0;
+}
+
+int HidapiLibrary::GetVendorID(Handle handle) {
+    const Device* device = knownDevice(handle);
+    return device ? device->info.vendorId : 0;
+}
+
+int HidapiLibrary::GetProductID(Handle handle) {
+    const Device* device = knownDevice(handle);
+    return device ? device->info.productId : 0;
+}
+
+void HidapiLibrary::GetProductName(Handle handle, char* buffer, int size) {
+    if (!buffer || size <= 0) return;
+    const Device* device = knownDevice(handle);
+    const QByteArray name = device ? device->info.productName.toUtf8() : QByteArray();
+    qsizetype n = std::min<qsizetype>(name.size(), size - 1);
+    // Never cut a character in half.
+    while (n > 0 && n < name.size() && (static_cast<unsigned char>(name[n]) & 0xC0) == 0x80) --n;
+    std::memcpy(buffer, name.constData(), static_cast<std::size_t>(n));
+    buffer[n] = '\0';
+}
+
+bool HidapiLibrary::ensureOpen(Device& device) {
+    if (!device.connection) device.connection = backend_->open(device.info.path);
+    return device.connection != nullptr;
+}
+
+bool HidapiLibrary::SetReadNotify(Handle handle, bool enabled) {
+    Device* device = attachedDevice(handle);
+    if (!device) return false;
+    if (!enabled) {
+        stopReader(*device);
+        return true;
+    }
+    if (device->reader) return true;
+    return ensureOpen(*device) && startReader(handle, *device);
+}
+
+bool HidapiLibrary::startReader(Handle handle, Device& device) {
+    auto state = std::make_shared<ReaderState>();
+    state->owner = this;
+    state->capacity = options_.queueCapacity;
+    state->timeoutMs = options_.readTimeoutMs;
+    try {
+        device.thread = std::thread(&ReaderState::run, handle, state, device.connection);
+    } catch (const std::system_error&) {
+        return false;
+    }
+    device.reader = std::move(state);
+    return true;
+}
+
+void HidapiLibrary::stopReader(Device& device) {
+    if (!device.reader) return;
+    ReaderState& state = *device.reader;
+    std::unique_lock lock(state.mutex);
+    state.stop = true;
+    state.owner = nullptr;
+    state.queue.clear();
+    const bool finished = state.finishedChanged.wait_for(
+        lock, std::chrono::milliseconds(options_.stopTimeoutMs), [&] { return state.finished; });
+    lock.unlock();
+    // A read that never returns must not hang the program; the thread then closes the
+    // device itself when it finally ends.
+    if (finished)
+        device.thread.join();
+    else
+        device.thread.detach();
+    device.reader.reset();
+}
+
+void HidapiLibrary::reportQueued(Handle handle, const std::shared_ptr<ReaderState>& reader) {
+    Device* device = attachedDevice(handle);
+    // Reports of a reader that has been stopped since are not announced any more.
+    if (!device || !reader || device->reader != reader) return;
+    emit DeviceNotifyMessage(NotifyRead, handle);
+}
+
+void HidapiLibrary::readerFailed(Handle handle, const std::shared_ptr<ReaderState>& reader) {
+    Device* device = attachedDevice(handle);
+    if (!device || !reader || device->reader != reader) return;
+    // Most likely the device is gone; closing it lets the next use open it afresh if not.
+    stopReader(*device);
+    device->connection.reset();
+    rescan();
+}
+
+bool HidapiLibrary::Read(Handle handle, Report& report) {
+    Device* device = attachedDevice(handle);
+    if (!device || !device->reader) return false;
+    std::lock_guard lock(device->reader->mutex);
+    if (device->reader->queue.empty()) return false;
+    report = device->reader->queue.front();
+    device->reader->queue.pop_front();
+    return true;
+}
+
+bool HidapiLibrary::Write(Handle handle, const Report& report) {
+    Device* device = attachedDevice(handle);
+    if (!device || !ensureOpen(*device)) return false;
+    // Always the full 65 bytes with report number 0: some systems refuse any other length.
+    Report out = report;
+    out[0] = 0;
+    return device->connection->write(out.data(), out.size()) >= static_cast<int>(out.size());
+}
+
+}  // namespace device

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <cstddef>
+#include <deque>
+#include <map>
+#include <memory>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "device/hid_library.hpp"
+#include "device/hidapi_backend.hpp"
+#include "device/hidapi_monitor.hpp"
+
+namespace device {
+
+struct HidapiOptions {
+    // How long a reader waits in one read before it looks at its stop flag again.
+    int readTimeoutMs = 50;
+    // Reports waiting to be read per device; more are dropped until the program catches up.
+    std::size_t queueCapacity = 4096;
+    // How long closing a device waits for its reader to finish.
+    int stopTimeoutMs = 1000;
+    // Removed devices whose IDs and names are still answered for.
+    std::size_t removedKept = 1024;
+};
+
+// Real USB HID devices. Every HID device the system lists gets a handle; a device is
+// opened only once the program addresses it (SetReadNotify or Write), and each opened
+// device that reports to the program has its own reader thread. Everything else, the
+// notifications included, happens on the thread that owns this object.
+class HidapiLibrary : public HidLibrary {
+    Q_OBJECT
+public:
+    explicit HidapiLibrary(QObject* parent = nullptr);
+    HidapiLibrary(std::unique_ptr<HidBackend> backend, std::unique_ptr<DeviceMonitor> monitor,
+                  HidapiOptions options = {}, QObject* parent = nullptr);
+    ~HidapiLibrary() override;
+
+    bool Connect() override;
+    Handle GetHandle(int vendorId, int productId) override;
+    int GetVendorID(Handle handle) override;
+    int GetProductID(Handle handle) override;
+    void GetProductName(Handle handle, char* buffer, int size) override;
+    bool SetReadNotify(Handle handle, bool enabled) override;
+    bool Read(Handle handle, Report& report) override;
+    bool Write(Handle handle, const Report& report) override;
+
+private:
+    struct ReaderState;
+    struct Device {
+        HidDeviceInfo info;
+        bool attached = true;
+        std::shared_ptr<HidConnection> connection;  // open while addressed
+        std::shared_ptr<ReaderState> reader;        // set while reports are delivered
+        std::thread thread;
+    };
+
+    void announceAttached();
+    void rescan();
+    Handle addDevice(const HidDeviceInfo& info);
+    void detach(Device& device);
+    Device* attachedDevice(Handle handle);
+    const Device* knownDevice(Handle handle) const;
+    bool ensureOpen(Device& device);
+    bool startReader(Handle handle, Device& device);
+    void stopReader(Device& device);
+    void reportQueued(Handle handle, const std::shared_ptr<ReaderState>& reader);
+    void readerFailed(Handle handle, const std::shared_ptr<ReaderState>& reader);
+    void emitAll(const std::vector<std::pair<int, Handle>>& events);
+
+    std::unique_ptr<HidBackend> backend_;
+    std::unique_ptr<DeviceMonitor> monitor_;
+    HidapiOptions options_;
+    std::map<Handle, Device> devices_;  // in the order the handles were issued
+    std::deque<Handle> removed_;        // removed handles, oldest first
+    std::vector<Handle> atConnect_;     // announced from the event loop after Connect
+    Handle nextHandle_ = 1;
+    bool connected_ = false;
+    bool announced_ = false;
+};
+
+}  // namespace device

@@ -1,0 +1,459 @@
+#include "device/hidapi_library.hpp"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTest>
+#include <QThread>
+
+#include "fake_hid.hpp"
+
+namespace device::testing {
+namespace {
+
+using Handle = HidLibrary::Handle;
+using Event = std::pair<int, Handle>;
+using Events = std::vector<Event>;
+
+class QtApplication : public ::testing::Environment {
+public:
+    void SetUp() override {
+        static int argc = 1;
+        static char name[] = "test_hidapi";
+        static char* argv[] = {name, nullptr};
+        static QCoreApplication app(argc, argv);
+    }
+};
+[[maybe_unused]] const auto* const qtApplication =
+    ::testing::AddGlobalTestEnvironment(new QtApplication);
+
+constexpr int Vid = ControllerVendorId;
+constexpr int Pid = ControllerProductId;
+
+HidDeviceInfo controller(const std::string& path = "/dev/hidraw1") {
+    return {path, Vid, Pid, QStringLiteral("Power controller")};
+}
+HidDeviceInfo keyboard(const std::string& path = "/dev/hidraw0") {
+    return {path, 0x046d, 0xc31c, QStringLiteral("Keyboard")};
+}
+
+// Waits without running the event loop, so that queued notifications stay queued.
+template <class Predicate>
+bool waitQuietly(Predicate done, int timeoutMs) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > timeoutMs) return false;
+        QThread::msleep(1);
+    }
+    return true;
+}
+
+class HidapiLibraryTest : public ::testing::Test {
+protected:
+    void SetUp() override { create({}); }
+
+    void create(HidapiOptions options) {
+        auto monitor = std::make_unique<FakeMonitor>();
+        monitor_ = monitor.get();
+        lib_ = std::make_unique<HidapiLibrary>(std::make_unique<FakeBackend>(system_),
+                                               std::move(monitor), options);
+        QObject::connect(lib_.get(), &HidLibrary::DeviceNotifyMessage, lib_.get(),
+                         [this](int event, Handle h) {
+                             events_.emplace_back(event, h);
+                             if (QThread::currentThread() != qApp->thread()) offUiThread_ = true;
+                         });
+    }
+    // Connects and lets the announcement of what is attached arrive.
+    void connect() {
+        ASSERT_TRUE(lib_->Connect());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !events_.empty(); }, 2000));
+        QCoreApplication::processEvents();
+    }
+    void attach(const HidDeviceInfo& info) {
+        system_->locked([&] { system_->attached.push_back(info); });
+        monitor_->fire();
+    }
+    void remove(const std::string& path) {
+        system_->locked([&] {
+            std::erase_if(system_->attached, [&](const auto& d) { return d.path == path; });
+        });
+        monitor_->fire();
+    }
+    Events take() { return std::exchange(events_, {}); }
+    int opens(const std::string& path) {
+        return system_->locked([&] { return system_->opens[path]; });
+    }
+    std::size_t incomingCount(const std::string& path) {
+        return system_->locked([&] { return system_->incoming[path].size(); });
+    }
+    int closes(const std::string& path) {
+        return system_->locked([&] { return system_->closes[path]; });
+    }
+
+    std::shared_ptr<FakeSystem> system_ = std::make_shared<FakeSystem>();
+    FakeMonitor* monitor_ = nullptr;
+    std::unique_ptr<HidapiLibrary> lib_;
+    Events events_;
+    bool offUiThread_ = false;
+};
+
+TEST_F(HidapiLibraryTest, ConnectAnnouncesWhatIsAttachedFromTheEventLoop) {
+    struct Case {
+        std::vector<HidDeviceInfo> attached;
+        Events expected;
+    };
+    const std::vector<Case> cases = {
+        {{}, {{NotifyChanged, 0}}},
+        {{controller()}, {{NotifyPlugged, 1}, {NotifyChanged, 1}}},
+        {{keyboard(), controller(), controller("/dev/hidraw1")},  // listed twice: one device
+         {{NotifyPlugged, 1}, {NotifyChanged, 1}, {NotifyPlugged, 2}, {NotifyChanged, 2}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.attached.size());
+        system_->attached = c.attached;
+        create({});
+        events_.clear();
+        ASSERT_TRUE(lib_->Connect());
+        EXPECT_TRUE(events_.empty()) << "announced before Connect returned";
+        EXPECT_EQ(lib_->GetHandle(Vid, Pid), c.attached.empty() ? 0u : c.expected.back().second);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return events_.size() >= c.expected.size(); }, 2000));
+        QCoreApplication::processEvents();
+        EXPECT_EQ(take(), c.expected);
+        EXPECT_TRUE(lib_->Connect()) << "a second Connect announces nothing again";
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(take().empty());
+    }
+    EXPECT_FALSE(offUiThread_);
+}
+
+TEST_F(HidapiLibraryTest, ChangesBeforeTheAnnouncementComeAfterIt) {
+    system_->attached = {controller()};
+    ASSERT_TRUE(lib_->Connect());
+    remove("/dev/hidraw1");
+    EXPECT_EQ(
+        take(),
+        (Events{{NotifyPlugged, 1}, {NotifyChanged, 1}, {NotifyUnplugged, 1}, {NotifyChanged, 1}}));
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(take().empty());
+}
+
+TEST_F(HidapiLibraryTest, PlugAndUnplugOfAnyDevice) {
+    connect();
+    take();
+    struct Step {
+        bool plug;
+        HidDeviceInfo device;
+        Events expected;
+        Handle controllerHandle;  // GetHandle(Vid, Pid) afterwards
+    };
+    const std::vector<Step> steps = {
+        {true, keyboard(), {{NotifyPlugged, 1}, {NotifyChanged, 1}}, 0},
+        {true, controller(), {{NotifyPlugged, 2}, {NotifyChanged, 2}}, 2},
+        {false, keyboard(), {{NotifyUnplugged, 1}, {NotifyChanged, 1}}, 2},
+        {false, controller(), {{NotifyUnplugged, 2}, {NotifyChanged, 2}}, 0},
+        // The same device again gets a new handle.
+        {true, controller(), {{NotifyPlugged, 3}, {NotifyChanged, 3}}, 3},
+        // A different device behind a reused path: the old one left, a new one came.
+        {true,
+         keyboard("/dev/hidraw1"),
+         {{NotifyUnplugged, 3}, {NotifyChanged, 3}, {NotifyPlugged, 4}, {NotifyChanged, 4}},
+         0},
+    };
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.device.productName.toStdString() + (s.plug ? " plugged" : " unplugged"));
+        if (!s.plug) {
+            remove(s.device.path);
+        } else {
+            system_->locked([&] {
+                std::erase_if(system_->attached,
+                              [&](const auto& d) { return d.path == s.device.path; });
+            });
+            attach(s.device);
+        }
+        EXPECT_EQ(take(), s.expected);
+        EXPECT_EQ(lib_->GetHandle(Vid, Pid), s.controllerHandle);
+    }
+    monitor_->fire();  // nothing changed: nothing to say
+    EXPECT_TRUE(take().empty());
+}
+
+TEST_F(HidapiLibraryTest, RemovedHandlesKeepTheirIdsAndNames) {
+    system_->attached = {controller("/dev/hidraw1"), controller("/dev/hidraw2")};
+    connect();
+    EXPECT_EQ(lib_->GetHandle(Vid, Pid), 1u) << "the first attached match";
+    EXPECT_EQ(lib_->GetHandle(Vid, 0x0040), 0u) << "the vendor alone does not match";
+    remove("/dev/hidraw1");
+    EXPECT_EQ(lib_->GetHandle(Vid, Pid), 2u);
+    remove("/dev/hidraw2");
+    EXPECT_EQ(lib_->GetHandle(Vid, Pid), 0u);
+
+    struct Case {
+        Handle handle;
+        int vid, pid;
+        const char* name;
+    };
+    for (const Case& c :
+         {Case{1, Vid, Pid, "Power controller"}, Case{2, Vid, Pid, "Power controller"},
+          Case{0, 0, 0, ""}, Case{77, 0, 0, ""}}) {
+        SCOPED_TRACE(c.handle);
+        EXPECT_EQ(lib_->GetVendorID(c.handle), c.vid);
+        EXPECT_EQ(lib_->GetProductID(c.handle), c.pid);
+        char name[256];
+        std::fill(std::begin(name), std::end(name), 'x');
+        lib_->GetProductName(c.handle, name, sizeof name);
+        EXPECT_STREQ(name, c.name);
+    }
+}
+
+TEST_F(HidapiLibraryTest, ProductNameIsCutToTheBufferAtCharacterBoundaries) {
+    system_->attached = {{"/dev/hidraw1", Vid, Pid, QStringLiteral("Блок AB")}};  // Б, л: 2 bytes
+    connect();
+    struct Case {
+        int size;
+        std::string expected;
+    };
+    for (const Case& c : {Case{256, "Блок AB"}, Case{12, "Блок AB"}, Case{11, "Блок A"},
+                          Case{4, "Б"}, Case{3, "Б"}, Case{2, ""}, Case{1, ""}}) {
+        SCOPED_TRACE(c.size);
+        std::array<char, 300> buffer;
+        buffer.fill('x');
+        lib_->GetProductName(1, buffer.data(), c.size);
+        EXPECT_EQ(std::string(buffer.data()), c.expected);
+        EXPECT_EQ(buffer[c.size], 'x') << "wrote past the size";
+    }
+    lib_->GetProductName(1, nullptr, 256);  // no crash
+}
+
+TEST_F(HidapiLibraryTest, OpensADeviceOnlyWhenAddressed) {
+    system_->attached = {keyboard(), controller()};
+    connect();
+    const Handle h = lib_->GetHandle(Vid, Pid);
+    lib_->GetVendorID(h);
+    lib_->GetProductName(h, std::array<char, 256>{}.data(), 256);
+    EXPECT_EQ(opens("/dev/hidraw1"), 0);
+
+    EXPECT_TRUE(lib_->SetReadNotify(h, true));
+    EXPECT_TRUE(lib_->SetReadNotify(h, true));
+    EXPECT_TRUE(lib_->Write(h, Report{}));
+    EXPECT_EQ(opens("/dev/hidraw1"), 1);
+    EXPECT_EQ(opens("/dev/hidraw0"), 0) << "the other device stays closed";
+
+    system_->failOpens = true;
+    EXPECT_FALSE(lib_->Write(1, Report{}));
+    EXPECT_FALSE(lib_->SetReadNotify(1, true));
+}
+
+TEST_F(HidapiLibraryTest, WritesAreExactly65BytesWithReportNumberZero) {
+    system_->attached = {controller()};
+    connect();
+    Report out{};
+    for (std::size_t i = 0; i < out.size(); ++i) out[i] = static_cast<std::uint8_t>(i + 7);
+    Bytes expected(out.begin(), out.end());
+    expected[0] = 0;
+
+    struct Case {
+        const char* what;
+        Handle handle;
+        int writeResult;
+        bool ok;
+        std::size_t writtenAfter;
+    };
+    const std::vector<Case> cases = {
+        {"written", 1, -2, true, 1},         {"write failed", 1, -1, false, 2},
+        {"short write", 1, 64, false, 3},    {"no handle", 0, -2, false, 3},
+        {"unknown handle", 9, -2, false, 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        system_->writeResult = c.writeResult;
+        EXPECT_EQ(lib_->Write(c.handle, out), c.ok);
+        const auto written = system_->locked([&] { return system_->written["/dev/hidraw1"]; });
+        ASSERT_EQ(written.size(), c.writtenAfter);
+        EXPECT_EQ(written.back(), expected);
+    }
+    remove("/dev/hidraw1");
+    system_->writeResult = -2;
+    EXPECT_FALSE(lib_->Write(1, out)) << "removed device";
+}
+
+TEST_F(HidapiLibraryTest, ReportsArriveInOrderAsReadNotificationsOnTheUiThread) {
+    system_->attached = {controller()};
+    connect();
+    std::vector<Report> received;
+    bool readFailed = false;
+    QObject::connect(lib_.get(), &HidLibrary::DeviceNotifyMessage, lib_.get(),
+                     [&](int event, Handle h) {
+                         if (event != NotifyRead) return;
+                         Report in{};
+                         if (lib_->Read(h, in))
+                             received.push_back(in);
+                         else
+                             readFailed = true;
+                     });
+    ASSERT_TRUE(lib_->SetReadNotify(1, true));
+    constexpr int Count = 300;
+    for (int i = 0; i < Count; ++i) {
+        // Lengths 1..64: shorter reports come padded with zeros.
+        Bytes report(1 + i % 64, 0xEE);
+        report[0] = static_cast<std::uint8_t>(i);
+        system_->send("/dev/hidraw1", report);
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return received.size() >= Count; }, 5000));
+    EXPECT_FALSE(readFailed);
+    EXPECT_FALSE(offUiThread_);
+    for (int i = 0; i < Count; ++i) {
+        const std::size_t length = 1 + i % 64;
+        Report expected{};
+        expected[1] = static_cast<std::uint8_t>(i);
+        std::fill(expected.begin() + 2, expected.begin() + 1 + length, 0xEE);
+        ASSERT_EQ(received[i], expected) << "report " << i;
+    }
+    EXPECT_EQ(std::count(events_.begin(), events_.end(), Event{NotifyRead, 1}), Count);
+    const auto readers = system_->locked([&] { return system_->readThreads; });
+    EXPECT_EQ(readers.size(), 1u);
+    EXPECT_EQ(readers.count(std::this_thread::get_id()), 0u) << "read on the UI thread";
+    Report in{};
+    EXPECT_FALSE(lib_->Read(1, in)) << "nothing left";
+}
+
+TEST_F(HidapiLibraryTest, ReadWithoutAReportFails) {
+    system_->attached = {controller(), keyboard()};
+    connect();
+    ASSERT_TRUE(lib_->SetReadNotify(1, true));
+    Report in{};
+    in.fill(0x55);
+    for (Handle h : {0u, 1u, 2u /* not reading */, 99u}) {
+        SCOPED_TRACE(h);
+        EXPECT_FALSE(lib_->Read(h, in));
+    }
+    EXPECT_EQ(in[1], 0x55) << "a failed Read leaves the buffer alone";
+}
+
+TEST_F(HidapiLibraryTest, QueueIsBoundedWhileTheProgramLagsBehind) {
+    create({.readTimeoutMs = 5, .queueCapacity = 8});
+    system_->attached = {controller()};
+    connect();
+    ASSERT_TRUE(lib_->SetReadNotify(1, true));
+    for (int i = 0; i < 20; ++i) system_->send("/dev/hidraw1", Bytes{std::uint8_t(i)});
+    // The UI thread is busy: the reader takes what it can keep and drops the rest.
+    ASSERT_TRUE(waitQuietly([&] { return incomingCount("/dev/hidraw1") == 0; }, 2000));
+    QThread::msleep(20);
+    take();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(take().size(), 8u);
+    for (int i = 0; i < 8; ++i) {
+        Report in{};
+        ASSERT_TRUE(lib_->Read(1, in));
+        EXPECT_EQ(in[1], i);
+    }
+    Report in{};
+    EXPECT_FALSE(lib_->Read(1, in));
+}
+
+TEST_F(HidapiLibraryTest, ReadErrorEndsTheReaderAndTheDeviceCanBeUsedAgain) {
+    system_->attached = {controller()};
+    connect();
+    ASSERT_TRUE(lib_->SetReadNotify(1, true));
+    take();
+    system_->locked([&] { return system_->failReads.insert("/dev/hidraw1"); });
+    system_->wake.notify_all();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return closes("/dev/hidraw1") == 1; }, 2000));
+    Report in{};
+    EXPECT_FALSE(lib_->Read(1, in));
+    EXPECT_TRUE(take().empty()) << "still attached: no unplug";
+
+    ASSERT_TRUE(lib_->SetReadNotify(1, true));
+    EXPECT_EQ(opens("/dev/hidraw1"), 2);
+    system_->send("/dev/hidraw1", Bytes{4, 1, 0});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !events_.empty(); }, 2000));
+    EXPECT_TRUE(lib_->Read(1, in));
+    EXPECT_EQ(in[1], 4);
+}
+
+TEST_F(HidapiLibraryTest, StoppingTheReaderClosesItAndDropsWhatIsPending) {
+    struct Case {
+        const char* what;
+        bool unplug;  // else read notifications are switched off
+    };
+    for (const Case& c : {Case{"unplug", true}, Case{"notifications off", false}}) {
+        SCOPED_TRACE(c.what);
+        system_ = std::make_shared<FakeSystem>();
+        system_->attached = {controller()};
+        create({});
+        connect();
+        ASSERT_TRUE(lib_->SetReadNotify(1, true));
+        system_->send("/dev/hidraw1", Bytes{3, 1, 2});
+        ASSERT_TRUE(waitQuietly([&] { return incomingCount("/dev/hidraw1") == 0; }, 2000));
+        QThread::msleep(20);  // queued, not yet announced
+        take();
+        if (c.unplug)
+            remove("/dev/hidraw1");
+        else
+            EXPECT_TRUE(lib_->SetReadNotify(1, false));
+        EXPECT_EQ(closes("/dev/hidraw1"), c.unplug ? 1 : 0);
+        const auto readers = system_->locked([&] { return system_->readThreads.size(); });
+        system_->send("/dev/hidraw1", Bytes{3, 1, 2});
+        QTest::qWait(100);
+        EXPECT_EQ(std::count(events_.begin(), events_.end(), Event{NotifyRead, 1}), 0);
+        Report in{};
+        EXPECT_FALSE(lib_->Read(1, in));
+        EXPECT_EQ(incomingCount("/dev/hidraw1"), 1u) << "still being read";
+        EXPECT_EQ(system_->locked([&] { return system_->readThreads.size(); }), readers);
+    }
+}
+
+TEST_F(HidapiLibraryTest, DestructionStopsEveryReaderWithinItsBound) {
+    struct Case {
+        const char* what;
+        bool hang;
+    };
+    for (const Case& c :
+         {Case{"readers that time out", false}, Case{"a read that never returns", true}}) {
+        SCOPED_TRACE(c.what);
+        system_ = std::make_shared<FakeSystem>();
+        system_->attached = {controller(), keyboard()};
+        create({.readTimeoutMs = 50, .stopTimeoutMs = 200});
+        connect();
+        ASSERT_TRUE(lib_->SetReadNotify(1, true));
+        ASSERT_TRUE(lib_->SetReadNotify(2, true));
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return system_->locked([&] { return system_->readThreads.size(); }) == 2; },
+            2000));
+        system_->hangReads = c.hang;
+        QThread::msleep(60);  // the next read of each reader now hangs
+        QElapsedTimer timer;
+        timer.start();
+        lib_.reset();
+        EXPECT_LT(timer.elapsed(), c.hang ? 1500 : 500);
+        EXPECT_EQ(closes("/dev/hidraw1") + closes("/dev/hidraw0"), c.hang ? 0 : 2);
+        // A reader left behind closes its device itself once its read returns.
+        system_->locked([&] { return system_->released = true; });
+        system_->wake.notify_all();
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] { return closes("/dev/hidraw1") + closes("/dev/hidraw0") == 2; }, 2000));
+    }
+}
+
+TEST(HidapiPollingMonitor, FindsChangesOnItsOwn) {
+    auto system = std::make_shared<FakeSystem>();
+    HidapiLibrary lib(std::make_unique<FakeBackend>(system), makePollingMonitor(10));
+    Events events;
+    QObject::connect(&lib, &HidLibrary::DeviceNotifyMessage, &lib,
+                     [&](int event, Handle h) { events.emplace_back(event, h); });
+    ASSERT_TRUE(lib.Connect());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return events.size() == 1; }, 2000));
+    system->locked([&] { system->attached = {controller()}; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return events.size() == 3; }, 2000));
+    system->locked([&] { system->attached.clear(); });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return events.size() == 5; }, 2000));
+    EXPECT_EQ(events, (Events{{NotifyChanged, 0},
+                              {NotifyPlugged, 1},
+                              {NotifyChanged, 1},
+                              {NotifyUnplugged, 1},
+                              {NotifyChanged, 1}}));
+}
+
+}  // namespace
+}  // namespace device::testing
