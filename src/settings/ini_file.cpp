@@ -275,10 +275,11 @@ void IniFile::save() const {
 
     const QFileInfo info(path_);
     const bool existed = info.exists();
-    constexpr auto anyWrite = QFileDevice::WriteOwner | QFileDevice::WriteUser |
-                              QFileDevice::WriteGroup | QFileDevice::WriteOther;
     // A read-only file stays unchanged, even for a user (root) whom the mode does not stop
-    // and although a rename would not need write access to the file itself.
+    // and although a rename would not need write access to the file itself. The mode bits
+    // only: the "user" flags come from access(), which root passes.
+    constexpr auto anyWrite =
+        QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
     if (existed && (!info.isWritable() || !(info.permissions() & anyWrite))) fail();
 
     const QString folder = info.absolutePath();

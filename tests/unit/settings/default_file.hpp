@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QByteArray>
+
+namespace settings_test {
+
+// The file a first save writes, as bytes: Windows-1251, CR LF.
+inline const QByteArray kDefaultFile =
+    "[Key 01]\r\n"
+    "J.Code=1024\r\nShift=0\r\nCtrl=0\r\nAlt=0\r\n"
+    "Symbol=A\r\nValue=65\r\n"
+    "Descript=\xD1\xF2\xE0\xF0\xF2\r\n"
+    "[Key 02]\r\n"
+    "J.Code=1024\r\nShift=0\r\nCtrl=0\r\nAlt=0\r\n"
+    "Symbol=B\r\nValue=66\r\n"
+    "Descript=\xD1\xF2\xEE\xEF\r\n"
+    "[Key 03]\r\n"
+    "J.Code=1024\r\nShift=0\r\nCtrl=0\r\nAlt=0\r\n"
+    "Symbol=C\r\nValue=67\r\n"
+    "Descript=\xD1\xEB\xE5\xE4\xF3\xF9\xE0\xFF \xEF\xE5\xF1\xED\xFF\r\n"
+    "[Key 04]\r\n"
+    "J.Code=1024\r\nShift=0\r\nCtrl=0\r\nAlt=0\r\n"
+    "Symbol=D\r\nValue=68\r\n"
+    "Descript=\xCF\xF0\xE5\xE4\xFB\xE4\xF3\xF9\xE0\xFF \xEF\xE5\xF1\xED\xFF\r\n"
+    "[Key 05]\r\n"
+    "J.Code=1024\r\nShift=0\r\nCtrl=0\r\nAlt=0\r\n"
+    "Symbol=E\r\nValue=69\r\n"
+    "Descript=\xC2\xEF\xE5\xF0\xE5\xE4 \xED\xE0 5 \xF1\xE5\xEA\xF3\xED\xE4\r\n"
+    "[Key 06]\r\n"
+    "J.Code=1024\r\nShift=0\r\nCtrl=0\r\nAlt=0\r\n"
+    "Symbol=F\r\nValue=70\r\n"
+    "Descript=\xCD\xE0\xE7\xE0\xE4 \xED\xE0 5 \xF1\xE5\xEA\xF3\xED\xE4\r\n"
+    "[Key 07]\r\n"
+    "J.Code=1024\r\nShift=0\r\nCtrl=0\r\nAlt=0\r\n"
+    "Symbol=G\r\nValue=71\r\n"
+    "Descript=\xC3\xF0\xEE\xEC\xF7\xE5\r\n"
+    "[Key 08]\r\n"
+    "J.Code=1024\r\nShift=0\r\nCtrl=0\r\nAlt=0\r\n"
+    "Symbol=H\r\nValue=72\r\n"
+    "Descript=\xD2\xE8\xF8\xE5\r\n"
+    "[Key 09]\r\n"
+    "J.Code=1024\r\nShift=0\r\nCtrl=0\r\nAlt=0\r\n"
+    "Symbol=I\r\nValue=73\r\n"
+    "Descript=\xCD\xE0 10 \xEF\xE5\xF1\xE5\xED \xE2\xEF\xE5\xF0\xE5\xE4\r\n"
+    "[Key 10]\r\n"
+    "J.Code=1024\r\nShift=0\r\nCtrl=0\r\nAlt=0\r\n"
+    "Symbol=J\r\nValue=74\r\n"
+    "Descript=\xCD\xE0 10 \xEF\xE5\xF1\xE5\xED \xED\xE0\xE7\xE0\xE4\r\n"
+    "[Key 11]\r\n"
+    "J.Code=1024\r\nShift=0\r\nCtrl=0\r\nAlt=0\r\n"
+    "Symbol=K\r\nValue=75\r\n"
+    "Descript=\xCF\xE0\xF3\xE7\xE0/\xCF\xF0\xEE\xE4\xEE\xEB\xE6\xE8\xF2\xFC\r\n"
+    "[Key 12]\r\n"
+    "J.Code=1024\r\nShift=0\r\nCtrl=0\r\nAlt=0\r\n"
+    "Symbol=L\r\nValue=76\r\n"
+    "Descript=\xC7\xE0\xEA\xF0\xFB\xF2\xFC\r\n"
+    "[Position]\r\nLeft=100\r\nTop=100\r\n"
+    "[System]\r\nDiffer=5\r\nVal.First=200\r\nVal.Next=100\r\n";
+
+}  // namespace settings_test
