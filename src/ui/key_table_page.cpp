@@ -1,0 +1,175 @@
+#include "ui/key_table_page.hpp"
+
+#include <QCheckBox>
+#include <QEvent>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QStringList>
+#include <QWidget>
+
+#include "common/cp1251.hpp"
+#include "keymap/vk_table.hpp"
+
+namespace ui {
+
+using keymap::KeyField;
+using keymap::KeyTick;
+
+QString keyCodesInfoCaption() {
+    return QStringLiteral("Коды мультимедийных клавиш");
+}
+
+QString keyCodesInfoText() {
+    const QStringList lines = {
+        QStringLiteral("Вы можете вручную изменить параметр"),
+        QStringLiteral("Valume (Val) в файле Control.ini"),
+        QStringLiteral("Val описание"),
+        QStringLiteral("173 приглушение"),
+        QStringLiteral("174 громкость -"),
+        QStringLiteral("175 громкость +"),
+        QStringLiteral("176 следующий трек"),
+        QStringLiteral("177 предыдущий трек"),
+        QStringLiteral("178 стоп"),
+        QStringLiteral("179 плей/пауза"),
+        QStringLiteral("181 открыть плеер"),
+        QStringLiteral(" 95 спящий режим"),
+    };
+    return lines.join(QLatin1Char('\r'));
+}
+
+namespace {
+
+template <typename W>
+W* find(QWidget* page, const char* prefix, int row) {
+    const QString name =
+        QStringLiteral("%1%2").arg(QLatin1String(prefix)).arg(row, 2, 10, QLatin1Char('0'));
+    return page->findChild<W*>(name);
+}
+
+}  // namespace
+
+KeyTablePage::KeyTablePage(QWidget* page, QObject* parent) : QObject(parent) {
+    for (int row = 1; row <= keymap::KeyTableRows; ++row) {
+        Row& r = rows_[row - 1];
+        r.jcode = find<QLineEdit>(page, "jcode", row);
+        r.shift = find<QCheckBox>(page, "shift", row);
+        r.ctrl = find<QCheckBox>(page, "ctrl", row);
+        r.alt = find<QCheckBox>(page, "alt", row);
+        r.smb = find<QLineEdit>(page, "smb", row);
+        r.val = find<QLineEdit>(page, "val", row);
+        r.desc = find<QLineEdit>(page, "desc", row);
+        if (r.smb) r.smb->installEventFilter(this);
+    }
+}
+
+QLineEdit* KeyTablePage::edit(int row, KeyField field) const {
+    if (row < 1 || row > keymap::KeyTableRows) return nullptr;
+    const Row& r = rows_[row - 1];
+    switch (field) {
+        case KeyField::JCode:
+            return r.jcode;
+        case KeyField::Symbol:
+            return r.smb;
+        case KeyField::Value:
+            return r.val;
+        case KeyField::Descript:
+            return r.desc;
+    }
+    return nullptr;
+}
+
+QCheckBox* KeyTablePage::box(int row, KeyTick tick) const {
+    if (row < 1 || row > keymap::KeyTableRows) return nullptr;
+    const Row& r = rows_[row - 1];
+    switch (tick) {
+        case KeyTick::Shift:
+            return r.shift;
+        case KeyTick::Ctrl:
+            return r.ctrl;
+        case KeyTick::Alt:
+            return r.alt;
+    }
+    return nullptr;
+}
+
+QString KeyTablePage::text(int row, KeyField field) const {
+    const QLineEdit* e = edit(row, field);
+    return e ? e->text() : QString();
+}
+
+void KeyTablePage::setText(int row, KeyField field, const QString& text) {
+    if (QLineEdit* e = edit(row, field)) e->setText(text);
+}
+
+bool KeyTablePage::tick(int row, KeyTick tick) const {
+    const QCheckBox* b = box(row, tick);
+    return b && b->isChecked();
+}
+
+void KeyTablePage::setTick(int row, KeyTick tick, bool ticked) {
+    if (QCheckBox* b = box(row, tick)) b->setChecked(ticked);
+}
+
+int KeyTablePage::focusedCodeRow() const {
+    for (int row = 1; row <= keymap::KeyTableRows; ++row)
+        if (rows_[row - 1].jcode && rows_[row - 1].jcode->hasFocus()) return row;
+    return 0;
+}
+
+void KeyTablePage::smbKeyUp(int row, int vk) {
+    setText(row, KeyField::Symbol,
+            QString(common::cp1251Char(static_cast<unsigned char>(vk & 0xFF))));
+    setText(row, KeyField::Value, QString::number(vk & 0xFFFF));
+}
+
+int KeyTablePage::virtualKeyOf(const QKeyEvent& event) {
+    int vk = 0;
+#ifdef Q_OS_WIN
+    vk = static_cast<int>(event.nativeVirtualKey());
+#else
+    const QString platform = QGuiApplication::platformName();
+    const bool xkbKeycodes =
+        platform == QLatin1String("xcb") || platform.startsWith(QLatin1String("wayland"));
+    // X and Wayland key codes are the kernel's evdev codes plus 8.
+    if (xkbKeycodes && event.nativeScanCode() > 8)
+        vk = keymap::vk::vkFromEvdev(static_cast<int>(event.nativeScanCode()) - 8);
+#endif
+    if (vk == 0) vk = keymap::vk::vkFromQtKey(event.key());
+    return vk;
+}
+
+bool KeyTablePage::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyRelease) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        // X repeats a held key as release/press pairs; Windows sends one release at the end.
+        if (!key->isAutoRepeat()) {
+            for (int row = 1; row <= keymap::KeyTableRows; ++row) {
+                if (rows_[row - 1].smb != watched) continue;
+                if (const int vk = virtualKeyOf(*key)) smbKeyUp(row, vk);
+                break;
+            }
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void KeyTablePage::infoClick() {
+    QMessageBox box(QMessageBox::NoIcon, keyCodesInfoCaption(), keyCodesInfoText(), QMessageBox::Ok,
+                    nullptr);
+    box.exec();
+}
+
+WindowActivationHook::WindowActivationHook(QWidget* window, keymap::KeyMapper& mapper)
+    : QObject(window), window_(window), mapper_(mapper) {
+    window_->installEventFilter(this);
+}
+
+bool WindowActivationHook::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == window_ && event->type() == QEvent::ActivationChange)
+        WMNCActivate(window_->isActiveWindow());
+    return QObject::eventFilter(watched, event);
+}
+
+}  // namespace ui
