@@ -194,6 +194,15 @@ TEST_F(ChartsTest, TickFillsEverySeriesAndTheReadouts) {
     EXPECT_DOUBLE_EQ(charts().temperatureAxis->max(), 27.5);
     EXPECT_DOUBLE_EQ(charts().voltageAxis->min(), 10);
     EXPECT_DOUBLE_EQ(charts().voltageAxis->max(), 15);
+
+    // Hidden in the tray, the page goes on asking and drawing.
+    page.hide();
+    const int asked = hid.writes;
+    latest.TemperatureC = 30;
+    tel->Timer1Timer();
+    EXPECT_EQ(hid.writes, asked + 1);
+    EXPECT_DOUBLE_EQ(charts().LineSeries1->at(254).y(), 30.0);
+    EXPECT_DOUBLE_EQ(charts().temperatureAxis->max(), 32.5);
 }
 
 TEST_F(ChartsTest, EachTickReplacesEachSeriesOnce) {
