@@ -15,14 +15,23 @@
 
 namespace {
 
-QApplication& app() {
-    static int argc = 1;
-    static char name[] = "test_telemetry_ui";
-    static char* argv[] = {name, nullptr};
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication instance(argc, argv);
-    return instance;
-}
+// One application object for the whole run, gone again before static destruction starts
+// (Qt's own statics must outlive it).
+class QtEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        app_ = std::make_unique<QApplication>(argc_, argv_);
+    }
+    void TearDown() override { app_.reset(); }
+
+private:
+    int argc_ = 1;
+    char name_[18] = "test_telemetry_ui";
+    char* argv_[2] = {name_, nullptr};
+    std::unique_ptr<QApplication> app_;
+};
+[[maybe_unused]] auto* const gQt = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
 
 class SilentHid : public device::HidLibrary {
 public:
@@ -82,10 +91,6 @@ protected:
         return view->mapFromScene(view->chart()->mapToScene(view->chart()->plotArea().center()));
     }
 
-    // Before any widget member: widgets need the application object.
-    struct AppFirst {
-        AppFirst() { app(); }
-    } appFirst;
     QWidget page;
     QPushButton* buttons[3] = {};
     QChartView* chart1 = nullptr;
