@@ -1,0 +1,316 @@
+#include "cli/cli_session.hpp"
+
+#include <QTimer>
+
+#include "common/number_format.hpp"
+#include "device/commands.hpp"
+#include "device/simulated_library.hpp"
+#include "params/cli_assignments.hpp"
+#include "params/parameter_fields.hpp"
+#include "params/parameter_form.hpp"
+
+#ifdef DREVONIX_HAVE_HIDAPI
+#include "device/hidapi_library.hpp"
+#endif
+
+namespace cli {
+namespace {
+
+using device::HidLibrary;
+
+const QChar kSeparator = QLatin1Char('.');
+
+// The library announces attached devices from the event loop right after Connect; the
+// emulator's announcement is immediate, a real bus needs an enumeration first.
+constexpr qint64 kAttachWaitSimulatedMs = 300;
+constexpr qint64 kAttachWaitHidapiMs = 1500;
+constexpr qint64 kBlockAnswerMs = 2000;
+constexpr qint64 kTelemetryAnswerMs = 1000;
+constexpr qint64 kWatchPeriodMs = 1000;
+constexpr qint64 kPressGapMs = 1000;  // a report after a longer silence starts a press
+// Gap between simulated presses: longer than kPressGapMs, so each counts as a press.
+constexpr int kSimulatedPressSpacingMs = 1300;
+// After the last simulated press, time for its reports to be delivered.
+constexpr int kSimulatedTailMs = 300;
+// How often an endless command looks up from its wait; only bounds each single wait.
+constexpr qint64 kEndlessSliceMs = 60'000;
+
+}  // namespace
+
+Session::Session(const Options& options, QTextStream& out, QTextStream& err)
+    : options_(options), out_(out), err_(err) {
+    clock_.start();
+}
+
+Session::~Session() {
+    // The hook refers to the library; the library to the emulator.
+    hook_.reset();
+    hid_.reset();
+    emulator_.reset();
+}
+
+void Session::setPanelText(int panel, const QString& text) {
+    if (panel >= 0 && panel < static_cast<int>(panels_.size()))
+        panels_[static_cast<std::size_t>(panel)] = text;
+}
+
+void Session::showParameters(const device::ParameterValues& values) {
+    // The hook has just read the report into InReport: keep its bytes for --raw and write.
+    block_ = InReport;
+    blockValues_ = values;
+    ++blocks_;
+    wake();
+}
+
+void Session::JoyCode(const std::int32_t& code) {
+    const qint64 now = clock_.elapsed();
+    const bool newPress = !anyButtonReport_ || now - lastButtonReportMs_ > kPressGapMs;
+    anyButtonReport_ = true;
+    lastButtonReportMs_ = now;
+    if (!newPress || options_.command != Command::Buttons) return;
+    if (options_.count && presses_ >= *options_.count) return;
+    ++presses_;
+    line(QStringLiteral("code=%1").arg(code));
+    wake();
+}
+
+bool Session::isController(HidLibrary::Handle h) {
+    return hid_->GetVendorID(h) == device::ControllerVendorId &&
+           hid_->GetProductID(h) == device::ControllerProductId;
+}
+
+void Session::beforeHook(int event, HidLibrary::Handle) {
+    // A failed Read leaves InReport as it was; with the type cleared, an old telemetry
+    // report cannot be taken for a new answer.
+    if (event == device::NotifyRead) InReport[1] = 0;
+}
+
+void Session::afterHook(int event, HidLibrary::Handle h) {
+    switch (event) {
+        case device::NotifyChanged:
+            // The hook has enabled reads on the controller, if there is one.
+            if (!ready_ && panels_[0] == device::status_text::Connected &&
+                hid_->GetHandle(device::ControllerVendorId, device::ControllerProductId) != 0)
+                ready_ = true;
+            break;
+        case device::NotifyUnplugged:
+            if (ready_ && isController(h)) unplugged_ = true;
+            break;
+        case device::NotifyRead:
+            if (InReport[1] == device::ReportTelemetry) ++telemetryAnswers_;
+            break;
+        default:
+            break;
+    }
+    wake();
+}
+
+void Session::wake() {
+    if (loop_) loop_->quit();
+}
+
+bool Session::waitFor(const std::function<bool()>& done, qint64 ms) {
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (unplugged_) return false;
+        const qint64 left = ms - t.elapsed();
+        if (left <= 0) return false;
+        QEventLoop loop;
+        QTimer deadline;
+        deadline.setSingleShot(true);
+        QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
+        deadline.start(static_cast<int>(left));
+        loop_ = &loop;
+        loop.exec();
+        loop_ = nullptr;
+    }
+    return true;
+}
+
+int Session::fail(int code, const QString& message) {
+    err_ << "drevonix-cli: " << message << Qt::endl;
+    return code;
+}
+
+void Session::line(const QString& text) {
+    out_ << text << Qt::endl;  // flushed: watch and buttons feed pipes and log files
+}
+
+bool Session::attach() {
+    qint64 attachWait = kAttachWaitSimulatedMs;
+    if (options_.simulate) {
+        emulator_ = std::make_unique<device::ControllerEmulator>(options_.statePath);
+        if (options_.simUnplugged) emulator_->unplug();
+        if (options_.simTelemetry) {
+            const auto& t = *options_.simTelemetry;
+            emulator_->setTelemetry({t[0], t[1], t[2]});
+        } else {
+            emulator_->setVariation(true);
+        }
+        hid_ = std::make_unique<device::SimulatedLibrary>(*emulator_);
+    } else {
+#ifdef DREVONIX_HAVE_HIDAPI
+        hid_ = std::make_unique<device::HidapiLibrary>();
+        attachWait = kAttachWaitHidapiMs;
+#else
+        err_ << "drevonix-cli: built without USB support; use --simulate" << Qt::endl;
+        return false;
+#endif
+    }
+
+    // Order matters: our first look, then the hook, then our second look.
+    connect(hid_.get(), &HidLibrary::DeviceNotifyMessage, this, &Session::beforeHook);
+    hook_ = std::make_unique<device::DeviceEventHook>(*hid_, InReport, LatestMeasurements,
+                                                      static_cast<device::StatusView&>(*this));
+    hook_->setParameterDisplay(this);
+    hook_->setButtonCodeSink(this);
+    device::showInitialStatus(*this);
+    hook_->attach();
+    connect(hid_.get(), &HidLibrary::DeviceNotifyMessage, this, &Session::afterHook);
+    hid_->Connect();
+
+    if (!waitFor([this] { return ready_; }, attachWait)) return false;
+    if (emulator_) {
+        pendingPresses_.assign(options_.simPresses.begin(), options_.simPresses.end());
+        connect(emulator_.get(), &device::ControllerEmulator::burstFinished, this, [this] {
+            QTimer::singleShot(
+                pendingPresses_.empty() ? kSimulatedTailMs : kSimulatedPressSpacingMs, this,
+                &Session::startNextPress);
+        });
+        startNextPress();
+    }
+    return true;
+}
+
+void Session::startNextPress() {
+    if (pendingPresses_.empty()) {
+        simulatedPressesDone_ = true;
+        wake();
+        return;
+    }
+    const SimulatedPress p = pendingPresses_.front();
+    pendingPresses_.pop_front();
+    emulator_->burst(p.code, p.reports);
+}
+
+int Session::run() {
+    if (options_.command == Command::Help) {
+        out_ << usageText();
+        out_.flush();
+        return ExitDone;
+    }
+    // Refuse a bad write before touching the device: nothing may be sent then.
+    if (options_.command == Command::Write) {
+        const auto check = params::checkAssignments(options_.assignments);
+        if (!check.ok()) return fail(ExitBadArguments, check.error);
+    }
+    const bool attached = attach();
+    if (options_.command == Command::Status) return status();
+    if (!attached) return fail(ExitNoController, QStringLiteral("no controller attached"));
+
+    int code = ExitDone;
+    switch (options_.command) {
+        case Command::Read:
+            code = read();
+            break;
+        case Command::Watch:
+            code = watch();
+            break;
+        case Command::Buttons:
+            code = buttons();
+            break;
+        case Command::Write:
+            code = write();
+            break;
+        default:
+            break;
+    }
+    if (unplugged_) return fail(ExitNoController, QStringLiteral("the controller was unplugged"));
+    return code;
+}
+
+int Session::status() {
+    if (!ready_) {
+        line(QStringLiteral("not connected"));
+        return ExitNoController;
+    }
+    line(QStringLiteral("connected ") + panels_[1]);
+    return ExitDone;
+}
+
+int Session::readBlock() {
+    const long long before = blocks_;
+    device::sendCommand(*hid_, OutReport, device::CmdReadParameters);
+    if (!waitFor([&] { return blocks_ > before; }, kBlockAnswerMs)) {
+        if (unplugged_) return ExitNoController;
+        return fail(ExitNoAnswer,
+                    QStringLiteral("no parameter block from the controller within 2 s"));
+    }
+    return ExitDone;
+}
+
+int Session::read() {
+    if (const int code = readBlock(); code != ExitDone) return code;
+    if (options_.raw) {
+        line(device::formatBlockBytes(device::blockBytesOf(block_)));
+        return ExitDone;
+    }
+    const params::ParameterTexts texts = params::displayTexts(blockValues_, kSeparator);
+    for (std::size_t i = 0; i < params::ParameterFields.size(); ++i)
+        line(params::ParameterFields[i].name + QLatin1Char('=') + texts.texts[i]);
+    line(QString(params::IgnoreTName) +
+         (texts.ignoreT ? QLatin1String("=1") : QLatin1String("=0")));
+    return ExitDone;
+}
+
+int Session::watch() {
+    QElapsedTimer period;
+    period.start();
+    for (long long n = 0;; ++n) {
+        const long long before = telemetryAnswers_;
+        device::RequestADC(*hid_, OutReport);
+        if (!waitFor([&] { return telemetryAnswers_ > before; }, kTelemetryAnswerMs)) {
+            if (unplugged_) return ExitNoController;
+            return fail(ExitNoAnswer,
+                        QStringLiteral("no measurements from the controller within 1 s"));
+        }
+        const auto& m = LatestMeasurements;
+        line(QStringLiteral("acc=%1 atx=%2 temp=%3")
+                 .arg(common::formatFixed(m.AccVolts, 2, kSeparator),
+                      common::formatFixed(m.AtxVolts, 2, kSeparator),
+                      common::formatFixed(m.TemperatureC, 1, kSeparator)));
+        if (options_.count && n + 1 >= *options_.count) return ExitDone;
+        // Requests keep a steady once-a-second beat, however long the answers took.
+        const qint64 next = (n + 1) * kWatchPeriodMs;
+        waitFor([] { return false; }, next - period.elapsed());
+        if (unplugged_) return ExitNoController;
+    }
+}
+
+int Session::buttons() {
+    const auto finished = [this] {
+        return (options_.count && presses_ >= *options_.count) ||
+               (emulator_ && simulatedPressesDone_);
+    };
+    while (!finished()) {
+        waitFor(finished, kEndlessSliceMs);
+        if (unplugged_) return ExitNoController;
+    }
+    return ExitDone;
+}
+
+int Session::write() {
+    // Checked before attaching; checked again here only to get the values.
+    const auto check = params::checkAssignments(options_.assignments);
+    if (const int code = readBlock(); code != ExitDone) return code;
+    device::RawParameterBlock block = device::readParameterBlock(block_);
+    params::applyAssignments(block, check.assignments);
+    device::writeParameterBlock(OutReport, block);
+    if (!hid_->Write(hid_->GetHandle(device::ControllerVendorId, device::ControllerProductId),
+                     OutReport))
+        return fail(ExitNoController, QStringLiteral("the block could not be sent"));
+    return ExitDone;
+}
+
+}  // namespace cli
