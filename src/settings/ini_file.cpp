@@ -287,7 +287,11 @@ void IniFile::save() const {
 
     QSaveFile file(path_);
     if (!file.open(QIODevice::WriteOnly)) fail();
-    if (existed) file.setPermissions(info.permissions());
+    // Qt copies the mode too, but with the current user's access flags folded into the
+    // owner bits; pass the mode bits alone so that the mode stays exactly as it was.
+    constexpr auto userFlags =
+        QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser;
+    if (existed && !file.setPermissions(info.permissions() & ~userFlags)) fail();
     const QByteArray data = contents();
     if (file.write(data) != data.size() || !file.flush()) fail();
 #ifdef Q_OS_UNIX

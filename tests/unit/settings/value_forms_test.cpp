@@ -70,13 +70,4 @@ TEST(ValueForms, IntegerTexts) {
     }
 }
 
-TEST(ValueForms, IntegersRoundTrip) {
-    for (const std::int32_t v : {0, 1, -1, 32, -3, INT32_MAX, INT32_MIN}) {
-        EXPECT_EQ(settings::parseInteger(settings::formatInteger(v)), v);
-    }
-    EXPECT_EQ(settings::formatInteger(-3), "-3");
-    EXPECT_EQ(settings::formatBool(true), "1");
-    EXPECT_EQ(settings::formatBool(false), "0");
-}
-
 }  // namespace
