@@ -59,10 +59,11 @@ QValueAxis* setUpChart(QChartView* view, double min, double max, const char* lab
     axisY->setRange(min, max);
     axisY->setTickCount(6);
     axisY->setLabelFormat(QString::fromLatin1(labelFormat));
+    chart->addAxis(axisY, Qt::AlignLeft);
+    // After addAxis, so that the pen starts from the theme's colour.
     QPen axisPen = axisY->linePen();
     axisPen.setWidth(1);
     axisY->setLinePen(axisPen);
-    chart->addAxis(axisY, Qt::AlignLeft);
 
     // Vertical only: a zoom never narrows the 255 samples across.
     view->setRubberBand(QChartView::VerticalRubberBand);

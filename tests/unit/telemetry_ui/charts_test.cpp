@@ -165,6 +165,7 @@ TEST_F(ChartsTest, ChartLooks) {
         EXPECT_DOUBLE_EQ(y->min(), c.min);
         EXPECT_DOUBLE_EQ(y->max(), c.max);
         EXPECT_EQ(y->alignment(), Qt::AlignLeft);
+        EXPECT_EQ(y->linePen().width(), 1);
     }
 }
 
