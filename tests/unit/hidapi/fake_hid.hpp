@@ -30,6 +30,7 @@ struct FakeSystem {
     bool failOpens = false;
     bool hangReads = false;  // reads ignore their timeout until released
     bool released = false;
+    int hanging = 0;  // reads waiting for the release
 
     template <class F>
     auto locked(F f) {
@@ -55,7 +56,9 @@ public:
         system_->readThreads.insert(std::this_thread::get_id());
         auto& queue = system_->incoming[path_];
         if (system_->hangReads) {
+            ++system_->hanging;
             system_->wake.wait(lock, [&] { return system_->released; });
+            --system_->hanging;
             return 0;
         }
         system_->wake.wait_for(lock, std::chrono::milliseconds(timeoutMs),

@@ -421,12 +421,15 @@ TEST_F(HidapiLibraryTest, DestructionStopsEveryReaderWithinItsBound) {
         ASSERT_TRUE(QTest::qWaitFor(
             [&] { return system_->locked([&] { return system_->readThreads.size(); }) == 2; },
             2000));
-        system_->hangReads = c.hang;
-        QThread::msleep(60);  // the next read of each reader now hangs
+        system_->locked([&] { return system_->hangReads = c.hang; });
+        if (c.hang) {
+            ASSERT_TRUE(waitQuietly(
+                [&] { return system_->locked([&] { return system_->hanging; }) == 2; }, 2000));
+        }
         QElapsedTimer timer;
         timer.start();
         lib_.reset();
-        EXPECT_LT(timer.elapsed(), c.hang ? 1500 : 500);
+        EXPECT_LT(timer.elapsed(), c.hang ? 1500 : 1000);
         EXPECT_EQ(closes("/dev/hidraw1") + closes("/dev/hidraw0"), c.hang ? 0 : 2);
         // A reader left behind closes its device itself once its read returns.
         system_->locked([&] { return system_->released = true; });
