@@ -86,6 +86,9 @@ struct Parser {
         } else if (arg == QLatin1String("--sim-unplugged")) {
             simOptionsGiven << arg;
             o.simUnplugged = true;
+        } else if (arg == QLatin1String("--sim-mute")) {
+            simOptionsGiven << arg;
+            o.simMute = true;
         } else if (arg == QLatin1String("--raw")) {
             if (o.command != Command::Read || !commandSeen)
                 return fail(QStringLiteral("--raw belongs to the command read"));
@@ -198,6 +201,7 @@ QString usageText() {
         "                                1000 reports/s; repeatable, presses 1.3 s apart.\n"
         "                                buttons ends after the last press.\n"
         "  --sim-unplugged               no controller attached\n"
+        "  --sim-mute                    a controller that answers no command\n"
         "\n"
         "Exit status:\n"
         "  0  done\n"

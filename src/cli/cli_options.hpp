@@ -29,6 +29,7 @@ struct Options {
     std::optional<std::array<std::uint16_t, 3>> simTelemetry;
     std::vector<SimulatedPress> simPresses;
     bool simUnplugged = false;
+    bool simMute = false;
     bool raw = false;                // read --raw
     std::optional<long long> count;  // watch, buttons
     QStringList assignments;         // write

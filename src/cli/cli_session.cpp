@@ -142,6 +142,7 @@ bool Session::attach() {
     if (options_.simulate) {
         emulator_ = std::make_unique<device::ControllerEmulator>(options_.statePath);
         if (options_.simUnplugged) emulator_->unplug();
+        emulator_->setMute(options_.simMute);
         if (options_.simTelemetry) {
             const auto& t = *options_.simTelemetry;
             emulator_->setTelemetry({t[0], t[1], t[2]});

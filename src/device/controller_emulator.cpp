@@ -170,7 +170,7 @@ void ControllerEmulator::answerLater(Command command) {
     QMetaObject::invokeMethod(
         this,
         [this, command, generation] {
-            if (generation != generation_ || !plugged_) return;
+            if (generation != generation_ || !plugged_ || mute_) return;
             Report r{};
             if (command == CmdReadParameters) {
                 r[1] = ReportParameters;

@@ -101,6 +101,11 @@ public:
     bool isHeld() const { return sending_ && remaining_ < 0; }
     bool isBursting() const { return sending_ && remaining_ >= 0; }
 
+    // A mute controller still stores blocks but answers no command, as one with broken
+    // firmware would: for testing what the host does without an answer.
+    void setMute(bool on) { mute_ = on; }
+    bool mute() const { return mute_; }
+
     // Sends reports of unknown types and random bytes, every few milliseconds.
     void setFaultMode(bool on);
     bool faultMode() const { return faultTimer_.isActive(); }
@@ -128,6 +133,7 @@ private:
     ParameterBlockBytes block_{};
     bool plugged_ = true;
     bool otherPlugged_ = false;
+    bool mute_ = false;
     // Answers queued before an unplug belong to the old connection and are dropped.
     quint64 generation_ = 0;
 

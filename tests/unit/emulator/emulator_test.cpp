@@ -357,3 +357,24 @@ TEST(BlockBytes, FormatAndParseAreInverse) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ControllerEmulator, MuteControllerStoresButNeverAnswers) {
+    ControllerEmulator e;
+    Recorder rec(e);
+    e.setMute(true);
+    Report write{};
+    write[1] = CmdWriteParameters;
+    e.receive(write);
+    e.receive(command(CmdReadParameters));
+    e.receive(command(CmdRequestTelemetry));
+    runFor(30);
+    EXPECT_TRUE(rec.reports.empty());
+    EXPECT_EQ(e.blockBytes(), ParameterBlockBytes{});
+    e.setMute(false);
+    e.receive(command(CmdReadParameters));
+    EXPECT_TRUE(waitUntil([&] { return rec.reports.size() == 1; }, 500));
+}
+
+}  // namespace

@@ -1,0 +1,275 @@
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTemporaryDir>
+#include <string>
+#include <vector>
+
+namespace {
+
+QCoreApplication& app() {
+    static int argc = 1;
+    static char name[] = "test_cli";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication instance(argc, argv);
+    return instance;
+}
+
+struct CliRun {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+    qint64 elapsedMs = 0;
+};
+
+// Runs the tool and waits for it, at most `timeoutMs`; a hanging tool is killed and fails.
+CliRun cli(const QStringList& args, int timeoutMs = 15000,
+           const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
+    app();
+    QProcess p;
+    p.setProcessEnvironment(env);
+    QElapsedTimer clock;
+    clock.start();
+    p.start(QStringLiteral(DREVONIX_CLI), args);
+    CliRun r;
+    if (!p.waitForStarted(5000)) {
+        ADD_FAILURE() << "drevonix-cli did not start";
+        return r;
+    }
+    if (!p.waitForFinished(timeoutMs)) {
+        p.kill();
+        p.waitForFinished(2000);
+        ADD_FAILURE() << "drevonix-cli did not end within " << timeoutMs
+                      << " ms: " << args.join(QLatin1Char(' ')).toStdString();
+        return r;
+    }
+    r.elapsedMs = clock.elapsed();
+    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
+    r.out = p.readAllStandardOutput().toStdString();
+    r.err = p.readAllStandardError().toStdString();
+    return r;
+}
+
+QStringList split(const char* args) {
+    return QString::fromUtf8(args).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+}
+
+const std::string kFactoryRaw =
+    "03 1f 02 14 1e 28 3c 14 05 03 e8 01 f4 03 e8 01 f4 03 e8 01 f4 01 f4 02 01 00\n";
+
+TEST(Cli, ReadRawShowsTheEmulatorsFactoryBlock) {
+    const CliRun r = cli(split("--simulate read --raw"));
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, kFactoryRaw);
+    EXPECT_EQ(r.err, "");
+}
+
+TEST(Cli, ReadPrintsTheSeventeenValuesInFormOrder) {
+    const CliRun r = cli(split("--simulate read"));
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "eACC=12.00\neTRM=0\neN1=30\neN2=40\neN3=60\neN4=20\neN5=5\neMB_SW_P=1000\n"
+              "eMB_SW_D=500\neMNT_SW_P=1000\neMNT_SW_D=500\neMNT_SRS_P1=1000\neMNT_SRS_P2=500\n"
+              "eMNT_SRS_D=500\neMNT_SRS_X=2\neMNT_SRS_Y=1\nignoreT=0\n");
+}
+
+TEST(Cli, WatchPrintsSetRawValuesOnceASecond) {
+    // 784 reads 11.81 V as ACC, 800 reads 12.10 V as ATX, 512 is -10 degrees.
+    auto env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("ru_RU.UTF-8"));  // never a comma
+    env.insert(QStringLiteral("LANG"), QStringLiteral("ru_RU.UTF-8"));
+    const CliRun r =
+        cli(split("--simulate --sim-telemetry 784,800,512 watch --count 2"), 15000, env);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "acc=11.81 atx=12.10 temp=-10.0\nacc=11.81 atx=12.10 temp=-10.0\n");
+    EXPECT_GE(r.elapsedMs, 900) << "the second request went out early";
+
+    const CliRun zero = cli(split("--simulate --sim-telemetry 0,0,0 watch --count 1"));
+    EXPECT_EQ(zero.out, "acc=0.33 atx=0.38 temp=-260.0\n");
+}
+
+TEST(Cli, ButtonsPrintTheFirstReportOfEachPress) {
+    struct Case {
+        const char* args;
+        std::string out;
+    } cases[] = {
+        {"--simulate --sim-press 700:50 --sim-press 4660:200 --sim-press 0:1 buttons",
+         "code=700\ncode=4660\ncode=0\n"},
+        {"--simulate --sim-press 700:5 --sim-press 800:5 --sim-press 900:5 buttons --count 2",
+         "code=700\ncode=800\n"},
+        {"--simulate buttons", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args);
+        const CliRun r = cli(split(c.args));
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(r.out, c.out);
+    }
+}
+
+TEST(Cli, WriteRoundTripsThroughTheStateFile) {
+    QTemporaryDir dir;
+    const QString state = QStringLiteral("--simulate=") + dir.filePath(QStringLiteral("block"));
+    struct Step {
+        QStringList write;
+        std::string raw;
+    } steps[] = {
+        {{QStringLiteral("eACC=15"), QStringLiteral("eTRM=-20"), QStringLiteral("eMB_SW_P=5000"),
+          QStringLiteral("eMNT_SRS_X=10")},
+         "03 ec 01 ec 1e 28 3c 14 05 13 88 01 f4 03 e8 01 f4 03 e8 01 f4 01 f4 0a 01 00\n"},
+        // Names not given keep what the controller has; fractions round as the form does.
+        {{QStringLiteral("eN1=30.6"), QStringLiteral("eN2=179.6"), QStringLiteral("eTRM=.")},
+         "03 ec 02 14 1f b4 3c 14 05 13 88 01 f4 03 e8 01 f4 03 e8 01 f4 01 f4 0a 01 00\n"},
+        {{QStringLiteral("ignoreT=1")},
+         "03 ec 02 14 1f b4 3c 14 05 13 88 01 f4 03 e8 01 f4 03 e8 01 f4 01 f4 0a 01 01\n"},
+        {{QStringLiteral("ignoreT=0"), QStringLiteral("eMNT_SRS_Y=10")},
+         "03 ec 02 14 1f b4 3c 14 05 13 88 01 f4 03 e8 01 f4 03 e8 01 f4 01 f4 0a 0a 00\n"},
+    };
+    for (const auto& s : steps) {
+        SCOPED_TRACE(s.write.join(QLatin1Char(' ')).toStdString());
+        const CliRun w = cli(QStringList{state, QStringLiteral("write")} + s.write);
+        EXPECT_EQ(w.exitCode, 0) << w.err;
+        EXPECT_EQ(w.out, "");
+        const CliRun r = cli({state, QStringLiteral("read"), QStringLiteral("--raw")});
+        EXPECT_EQ(r.out, s.raw);
+    }
+    const CliRun shown = cli({state, QStringLiteral("read")});
+    EXPECT_NE(shown.out.find("eACC=15.00\neTRM=0\neN1=31\neN2=180\n"), std::string::npos)
+        << shown.out;
+    EXPECT_NE(shown.out.find("eMNT_SRS_Y=10\nignoreT=0\n"), std::string::npos) << shown.out;
+}
+
+TEST(Cli, RefusedWritesSendNothing) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("block"));
+    const QString state = QStringLiteral("--simulate=") + path;
+    ASSERT_EQ(cli({state, QStringLiteral("write"), QStringLiteral("eN5=7")}).exitCode, 0);
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray before = f.readAll();
+    f.close();
+
+    struct Case {
+        QStringList pairs;
+        const char* named;  // the message names the field (and its range)
+    } cases[] = {
+        {{QStringLiteral("eACC=15.01")}, "eACC"},
+        {{QStringLiteral("eACC=12,5")}, "10 to 15"},
+        {{QStringLiteral("eTRM=-21")}, "-20 to 20"},
+        {{QStringLiteral("eN1=0")}, "1 to 180"},
+        {{QStringLiteral("eN1=180.4")}, "eN1"},
+        {{QStringLiteral("eN1=0.6")}, "eN1"},
+        {{QStringLiteral("eMB_SW_P=5001")}, "1 to 5000"},
+        {{QStringLiteral("eMNT_SRS_X=11")}, "1 to 10"},
+        {{QStringLiteral("eN2=")}, "eN2"},
+        {{QStringLiteral("eN2=1e9999")}, "eN2"},
+        {{QStringLiteral("eN3=40"), QStringLiteral("eN4=999")}, "eN4"},  // one bad: none sent
+        {{QStringLiteral("ignoreT=2")}, "ignoreT"},
+        {{QStringLiteral("eBOGUS=1")}, "eBOGUS"},
+        {{QStringLiteral("eN1")}, "eN1"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pairs.join(QLatin1Char(' ')).toStdString());
+        const CliRun r = cli(QStringList{state, QStringLiteral("write")} + c.pairs);
+        EXPECT_EQ(r.exitCode, 2);
+        EXPECT_NE(r.err.find(c.named), std::string::npos) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << "one line: " << r.err;
+        EXPECT_EQ(r.out, "");
+    }
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), before);
+    EXPECT_NE(cli({state, QStringLiteral("read"), QStringLiteral("--raw")}).out.find("3c 14 07"),
+              std::string::npos);
+}
+
+TEST(Cli, ExitStatusesOfTheDeviceState) {
+    struct Case {
+        const char* args;
+        int exitCode;
+        std::string out;
+        const char* err;
+    } cases[] = {
+        {"--simulate status", 0, "connected Drevonix USB Power Controller (emulated)\n", ""},
+        {"--simulate --sim-unplugged status", 1, "not connected\n", ""},
+        {"--simulate --sim-unplugged read", 1, "", "no controller attached"},
+        {"--simulate --sim-unplugged read --raw", 1, "", "no controller attached"},
+        {"--simulate --sim-unplugged watch", 1, "", "no controller attached"},
+        {"--simulate --sim-unplugged buttons", 1, "", "no controller attached"},
+        {"--simulate --sim-unplugged write eN1=5", 1, "", "no controller attached"},
+        {"--simulate --sim-unplugged write eN1=0", 2, "", "eN1"},
+        {"--simulate --sim-mute status", 0, "connected Drevonix USB Power Controller (emulated)\n",
+         ""},
+        {"--simulate --sim-mute read", 3, "", "no parameter block"},
+        {"--simulate --sim-mute read --raw", 3, "", "no parameter block"},
+        {"--simulate --sim-mute watch --count 5", 3, "", "no measurements"},
+        {"--simulate --sim-mute write eN1=5", 3, "", "no parameter block"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args);
+        const CliRun r = cli(split(c.args));
+        EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
+    }
+    // The waits are bounded: 2 s for a block, 1 s for measurements.
+    const CliRun mute = cli(split("--simulate --sim-mute read"));
+    EXPECT_GE(mute.elapsedMs, 1900);
+    EXPECT_LT(mute.elapsedMs, 6000);
+}
+
+TEST(Cli, BadArgumentsNameWhatIsWrong) {
+    struct Case {
+        const char* args;
+        const char* named;
+    } cases[] = {
+        {"", "no command"},
+        {"--simulate", "no command"},
+        {"frob", "frob"},
+        {"--simulate frob", "frob"},
+        {"--bogus status", "--bogus"},
+        {"--simulate status extra", "extra"},
+        {"--simulate watch --count 0", "--count"},
+        {"--simulate watch --count x", "--count"},
+        {"--simulate watch --count -3", "--count"},
+        {"--simulate watch --count", "--count"},
+        {"--simulate read --count 2", "--count"},
+        {"--simulate status --raw", "--raw"},
+        {"--simulate= read", "--simulate"},
+        {"--simulate --sim-telemetry 1,2 watch", "--sim-telemetry"},
+        {"--simulate --sim-telemetry 1,2,65536 watch", "--sim-telemetry"},
+        {"--simulate --sim-telemetry a,b,c watch", "--sim-telemetry"},
+        {"--simulate --sim-press 700 buttons", "--sim-press"},
+        {"--simulate --sim-press 700:0 buttons", "--sim-press"},
+        {"--simulate --sim-press 70000:5 buttons", "--sim-press"},
+        {"--sim-press 700:5 buttons", "needs --simulate"},
+        {"--sim-unplugged status", "needs --simulate"},
+        {"--simulate write", "NAME=VALUE"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args);
+        const CliRun r = cli(split(c.args));
+        EXPECT_EQ(r.exitCode, 2);
+        EXPECT_EQ(r.out, "");
+        EXPECT_NE(r.err.find(c.named), std::string::npos) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << "one line: " << r.err;
+    }
+}
+
+TEST(Cli, HelpListsEveryCommandOptionAndExitStatus) {
+    for (const char* args : {"--help", "help", "--simulate read --help"}) {
+        const CliRun r = cli(split(args));
+        EXPECT_EQ(r.exitCode, 0);
+        for (const char* word :
+             {"status", "read --raw", "watch [--count N]", "buttons [--count N]",
+              "write NAME=VALUE", "--simulate[=STATE]", "--sim-telemetry ACC,ATX,TEMP",
+              "--sim-press CODE:REPORTS", "--sim-unplugged", "0  done", "1  no controller",
+              "2  bad arguments", "3  no answer"})
+            EXPECT_NE(r.out.find(word), std::string::npos) << word;
+    }
+}
+
+}  // namespace
