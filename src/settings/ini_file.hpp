@@ -27,9 +27,10 @@ public:
 // no write touched comes out byte for byte as it was read.
 class IniFile {
 public:
-    // Larger files are not settings files we wrote; they read as empty rather than being
-    // loaded into memory, and are never overwritten.
-    static constexpr qint64 MaxFileSize = 4 * 1024 * 1024;
+    // Our own file stays far below this even with every text at its longest (about 200 KB).
+    // A larger file is not one we wrote: it reads as empty, which also bounds the time the
+    // start-up can spend on it, and it is never overwritten.
+    static constexpr qint64 MaxFileSize = 1024 * 1024;
     // Texts are cut to this length when read, as the original 2048-byte read buffer did.
     static constexpr int MaxTextLength = 2047;
 
