@@ -1,0 +1,86 @@
+#pragma once
+
+#include <QMainWindow>
+#include <memory>
+
+#include "device/device_event_hook.hpp"
+#include "device/hid_library.hpp"
+#include "device/reports.hpp"
+
+class QMenu;
+class QAction;
+class QTimer;
+
+namespace Ui {
+class TForm1;
+}
+
+namespace ui {
+
+class StatusPanels;
+class ParameterPage;
+class TelemetryPage;
+
+// The program's one window. Its controls hold the program's editable state; the pages'
+// logic lives in the core modules and reaches the controls through narrow views.
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+public:
+    // Client area; the frame comes on top of it.
+    static constexpr int ClientWidth = 489;
+    static constexpr int ClientHeight = 460;
+
+    // Sets Form1, builds the controls from the form, starts both timers and runs FormCreate.
+    explicit TForm1(device::HidLibrary& hid, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // The window's two report buffers and the last telemetry, shared by every page.
+    device::Report InReport{};
+    device::Report OutReport{};
+    device::Measurements LatestMeasurements{};
+
+    device::HidLibrary& hid() { return hid_; }
+    // The controls of the form, for the pages' code in this folder.
+    Ui::TForm1& controls() { return *ui_; }
+    StatusPanels& statusView() { return *status_; }
+    device::DeviceEventHook& deviceEventHook() { return *hook_; }
+    ParameterPage& parameterPage() { return *parameters_; }
+    TelemetryPage& telemetryPage() { return *telemetry_; }
+
+    QTimer* Timer1 = nullptr;
+    QTimer* Timer2 = nullptr;
+    // Shown only from the tray icon: N1 "Развернуть", N2 "Свернуть", N3, N4 "Выход".
+    QMenu* PopupMenu1 = nullptr;
+    QAction* N1 = nullptr;
+    QAction* N2 = nullptr;
+    QAction* N3 = nullptr;
+    QAction* N4 = nullptr;
+
+    // The user selected another tab (not called for the program's own changes).
+    void TabControl1Change(int index);
+    void Timer1Timer();
+    void Timer2Timer();
+
+private:
+    void FormCreate();
+    void narrowFontToLayout();
+    void setUpTabs();
+    void setUpFocusChain();
+    void setUpPopupMenu();
+
+    device::HidLibrary& hid_;
+    std::unique_ptr<Ui::TForm1> ui_;
+    StatusPanels* status_ = nullptr;
+    std::unique_ptr<device::DeviceEventHook> hook_;
+    std::unique_ptr<ParameterPage> parameters_;
+    std::unique_ptr<TelemetryPage> telemetry_;
+};
+
+// The program-wide reference to the main window; set before its controls are built.
+extern TForm1* Form1;
+
+// Fonts of the original Windows layout and what stands in for them elsewhere. Installed
+// once, before the first window is built; the program never ships fonts of its own.
+void installFontFallbacks();
+
+}  // namespace ui
