@@ -26,6 +26,8 @@ class ParameterPage : public QObject,
     Q_OBJECT
 public:
     // `Panel2` holds eACC … eMNT_SRS_Y, ignoreT, Button_ReadData and Button_WriteData.
+    // Owned by the caller (no QObject parent), like the window's other page objects; it
+    // may go before or after the controls.
     ParameterPage(QWidget* Panel2, device::HidLibrary& hid, device::Report& OutReport,
                   QChar decimalSeparator = systemDecimalSeparator());
 

@@ -28,8 +28,10 @@ QApplication& app() {
     static char name[] = "test_params_ui";
     static char* argv[] = {name, nullptr};
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication instance(argc, argv);
-    return instance;
+    // Never destroyed: QTest's input devices are torn down by exit handlers, and a static
+    // application destroyed among them crashes on the way out.
+    static auto* instance = new QApplication(argc, argv);
+    return *instance;
 }
 
 bool waitFor(const std::function<bool()>& done, int ms = 3000) {
@@ -296,6 +298,23 @@ TEST(ParameterPageWrite, AValidFormIsWrittenWithoutAMessage) {
     expected.n[0] = 31;
     expected.ignoreT = 1;
     EXPECT_EQ(w.emulator.parameterBlock(), expected);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ParameterPageLifetime, ControlsOutliveThePageSafely) {
+    Window w(QLatin1Char(','));
+    w.hook.setParameterDisplay(nullptr);
+    w.page.reset();
+    QLineEdit* e = w.edit("eN1");
+    e->clear();
+    e->setFocus();
+    QTest::keyClick(e, 'a');  // no filter any more, and no dangling one either
+    EXPECT_EQ(e->text(), QStringLiteral("a"));
+    QTest::mouseClick(w.button("Button_ReadData"), Qt::LeftButton);
+    EXPECT_TRUE(w.hid.sent.empty());
 }
 
 }  // namespace
