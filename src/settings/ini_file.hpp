@@ -10,6 +10,7 @@
 namespace settings {
 
 // A save that could not replace the file. The file on disk is then the old one, whole.
+// what() is "Unable to write to <absolute path>", in UTF-8.
 class WriteError : public std::runtime_error {
 public:
     explicit WriteError(const QString& path);
@@ -31,7 +32,8 @@ public:
     // A larger file is not one we wrote: it reads as empty, which also bounds the time the
     // start-up can spend on it, and it is never overwritten.
     static constexpr qint64 MaxFileSize = 1024 * 1024;
-    // Texts are cut to this length when read, as the original 2048-byte read buffer did.
+    // Texts are cut to this length when read, as the Windows program's 2048-byte read
+    // buffer cuts them.
     static constexpr int MaxTextLength = 2047;
 
     enum class DiskState {
@@ -86,7 +88,7 @@ private:
     void parse(const QByteArray& data);
     const Section* findSection(const QString& name) const;
     Section& sectionForWrite(const QString& name);
-    // The value's text, or nullptr-like false when the key is absent.
+    // The value as stored (unquoted, not cut); false when the key is absent.
     bool lookup(const QString& section, const QString& key, QString* value) const;
 
     QString path_;
