@@ -4,14 +4,11 @@
 
 #include "common/number_format.hpp"
 #include "device/commands.hpp"
+#include "device/hidapi_library.hpp"
 #include "device/simulated_library.hpp"
 #include "params/cli_assignments.hpp"
 #include "params/parameter_fields.hpp"
 #include "params/parameter_form.hpp"
-
-#ifdef DREVONIX_HAVE_HIDAPI
-#include "device/hidapi_library.hpp"
-#endif
 
 namespace cli {
 namespace {
@@ -151,13 +148,8 @@ bool Session::attach() {
         }
         hid_ = std::make_unique<device::SimulatedLibrary>(*emulator_);
     } else {
-#ifdef DREVONIX_HAVE_HIDAPI
         hid_ = std::make_unique<device::HidapiLibrary>();
         attachWait = kAttachWaitHidapiMs;
-#else
-        err_ << "drevonix-cli: built without USB support; use --simulate" << Qt::endl;
-        return false;
-#endif
     }
 
     // Order matters: our first look, then the hook, then our second look.

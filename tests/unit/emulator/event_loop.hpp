@@ -1,23 +1,39 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QString>
 #include <QTimer>
 #include <functional>
+#include <memory>
 #include <ostream>
 
 namespace testing_support {
 
-// One application object for the whole test program; the emulator and the library need
-// an event loop.
+// One application object for the whole test program, made before the first test and
+// destroyed after the last: the emulator's timers need it from their construction on.
+class AppEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        static int argc = 1;
+        static char name[] = "test_emulator";
+        static char* argv[] = {name, nullptr};
+        app_ = std::make_unique<QCoreApplication>(argc, argv);
+    }
+    void TearDown() override { app_.reset(); }
+
+private:
+    std::unique_ptr<QCoreApplication> app_;
+};
+
+inline ::testing::Environment* const appEnvironment =
+    ::testing::AddGlobalTestEnvironment(new AppEnvironment);
+
 inline QCoreApplication& app() {
-    static int argc = 1;
-    static char name[] = "test_emulator";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication instance(argc, argv);
-    return instance;
+    return *QCoreApplication::instance();
 }
 
 // Runs the event loop for a few milliseconds, sleeping while nothing happens.
