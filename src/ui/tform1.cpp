@@ -51,6 +51,11 @@ TForm1::TForm1(device::HidLibrary& hid, QWidget* parent)
     for (QPlainTextEdit* memo : {ui_->Memo1, ui_->Memo2}) {
         // Flush with the box, as the legend's lines have to meet the edits beside them.
         memo->document()->setDocumentMargin(1);
+        // Legend and instructions read as part of the page: button face, not a text box's
+        // white. A palette, not a style sheet, so that the window's font still reaches them.
+        QPalette palette = memo->palette();
+        palette.setColor(QPalette::Base, palette.color(QPalette::Button));
+        memo->setPalette(palette);
     }
     narrowFontToLayout();
 
