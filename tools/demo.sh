@@ -5,5 +5,5 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/install-deps.sh
 cmake -S . -B build -G Ninja
-cmake --build build
-exec build/src/cli/drevonix-cli --simulate watch
+cmake --build build --target drevonix-demo
+exec build/src/app/drevonix-demo
