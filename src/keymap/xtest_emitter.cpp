@@ -29,9 +29,8 @@ std::unique_ptr<XTestEmitter> XTestEmitter::open(const QString& displayName, QSt
 }
 
 XTestEmitter::~XTestEmitter() {
-    // Give back any keycode still borrowed, so the user's keymap is left as it was.
-    for (const auto& [vk, keycode] : bound_) {
-        XTestFakeKeyEvent(display_, keycode, False, CurrentTime);
+    // Give the borrowed keycodes back, so the user's keymap is left as it was.
+    for (const auto& [keysym, keycode] : borrowed_) {
         KeySym none = NoSymbol;
         XChangeKeyboardMapping(display_, static_cast<int>(keycode), 1, &none, 1);
     }
@@ -63,15 +62,20 @@ int XTestEmitter::spareKeycode() const {
     return spare;
 }
 
-unsigned XTestEmitter::keycodeFor(std::uint8_t vk, std::uint32_t keysym) {
-    const KeyCode kc = XKeysymToKeycode(display_, keysym);
-    if (kc != 0) return kc;
-    const int spare = spareKeycode();
+// The binding stays until the end: a client translates a key event with the keymap it
+// fetches when it sees the mapping change, which may be after a quick unbinding.
+unsigned XTestEmitter::borrowKeycode(std::uint32_t keysym) {
+    int spare = spareKeycode();
+    if (spare == 0 && !borrowed_.empty()) {
+        // All spare keycodes taken: an earlier binding makes room.
+        spare = static_cast<int>(borrowed_.begin()->second);
+        borrowed_.erase(borrowed_.begin());
+    }
     if (spare == 0) return 0;
     KeySym sym = keysym;
     XChangeKeyboardMapping(display_, spare, 1, &sym, 1);
     XSync(display_, False);
-    bound_[vk] = static_cast<unsigned>(spare);
+    borrowed_[keysym] = static_cast<unsigned>(spare);
     return static_cast<unsigned>(spare);
 }
 
@@ -81,26 +85,22 @@ void XTestEmitter::key(std::uint8_t vk, bool pressed) {
         note(vk, "has no X keysym");
         return;
     }
-    unsigned keycode = 0;
-    const auto held = bound_.find(vk);
-    if (held != bound_.end()) {
-        keycode = held->second;
-    } else if (pressed) {
-        keycode = keycodeFor(vk, keysym);
-    } else {
-        keycode = XKeysymToKeycode(display_, keysym);
+    // Xlib answers keysym lookups from its own copy of the keymap: bring it up to date
+    // when the keymap changed (a new layout, our own bindings).
+    while (XPending(display_) > 0) {
+        XEvent event;
+        XNextEvent(display_, &event);
+        if (event.type == MappingNotify) XRefreshKeyboardMapping(&event.xmapping);
     }
+    const auto borrowed = borrowed_.find(keysym);
+    unsigned keycode =
+        borrowed != borrowed_.end() ? borrowed->second : XKeysymToKeycode(display_, keysym);
+    if (keycode == 0 && pressed) keycode = borrowKeycode(keysym);
     if (keycode == 0) {
         note(vk, "has no keycode in the X keymap and no spare keycode is free");
         return;
     }
     XTestFakeKeyEvent(display_, keycode, pressed ? True : False, CurrentTime);
-    if (!pressed && held != bound_.end()) {
-        XSync(display_, False);
-        KeySym none = NoSymbol;
-        XChangeKeyboardMapping(display_, static_cast<int>(keycode), 1, &none, 1);
-        bound_.erase(held);
-    }
     XFlush(display_);
 }
 

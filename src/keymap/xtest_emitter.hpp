@@ -14,7 +14,7 @@ namespace keymap {
 
 // Types through the X server's XTest extension into the window with the keyboard focus.
 // The virtual key goes through its keysym to a keycode of the current keymap; a keysym
-// that the keymap lacks is bound to a spare keycode while its key is down.
+// that the keymap lacks is bound to a spare keycode, which is given back at the end.
 class XTestEmitter final : public KeyEmitter {
 public:
     // Null, with the reason, when the display cannot be opened or lacks XTest.
@@ -29,12 +29,12 @@ public:
 
 private:
     explicit XTestEmitter(_XDisplay* display) : display_(display) {}
-    unsigned keycodeFor(std::uint8_t vk, std::uint32_t keysym);
+    unsigned borrowKeycode(std::uint32_t keysym);
     int spareKeycode() const;
     void note(std::uint8_t vk, const char* why);
 
     _XDisplay* display_;
-    std::map<std::uint8_t, unsigned> bound_;  // keys held down on a borrowed keycode
+    std::map<std::uint32_t, unsigned> borrowed_;  // keysym -> spare keycode bound to it
     std::set<int> reported_;
 };
 
