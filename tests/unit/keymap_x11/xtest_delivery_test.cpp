@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 #include <optional>
 
+#include "keymap/emitter_choice.hpp"
 #include "keymap/fake_key_table.hpp"
 #include "keymap/key_mapper.hpp"
 #include "keymap/xtest_emitter.hpp"
@@ -251,6 +252,19 @@ TEST(XTestDelivery, KeyCaptureReadsThePhysicalKey) {
         EXPECT_EQ(p.smb[1]->text(), c.symbol) << int(c.vk);
     }
     EXPECT_TRUE(p.val[0]->text().isEmpty());
+}
+
+TEST(XTestDelivery, ChosenWhenUinputIsOutOfReach) {
+    if (!application) GTEST_SKIP() << skipReason.toStdString();
+    const auto c = keymap::chooseEmitter(QStringLiteral("/nonexistent/uinput"), server.display());
+    EXPECT_EQ(c.backend, "XTest");
+    EXPECT_EQ(c.message, "keystrokes through XTest (no write access to /nonexistent/uinput)");
+    Receiver receiver;
+    showFocused(receiver, &receiver);
+    tapVk(*c.emitter, 0x5A);
+    waitFor([&] { return receiver.seen.size() >= 2; });
+    ASSERT_EQ(receiver.seen.size(), 2u);
+    EXPECT_EQ(receiver.seen[0].key, Qt::Key_Z);
 }
 
 QString findSetxkbmap() {
