@@ -2,6 +2,7 @@
 
 #include <QApplication>
 
+#include "keymap/emitter_choice.hpp"
 #include "ui/tform1.hpp"
 
 namespace app {
@@ -12,7 +13,8 @@ void setUpApplication(QApplication& application) {
 }
 
 int runProgram(QApplication& application, device::HidLibrary& hid) {
-    ui::TForm1 window(hid);
+    const keymap::EmitterChoice keys = keymap::chooseEmitter();
+    ui::TForm1 window(hid, keys.emitter.get());
     application.setWindowIcon(window.windowIcon());
     // Shown at start until the program lives in the tray.
     window.show();

@@ -15,6 +15,7 @@
 #include <cmath>
 #include <vector>
 
+#include "ui/key_table_page.hpp"
 #include "ui/parameter_page.hpp"
 #include "ui/status_panels.hpp"
 #include "ui/telemetry_page.hpp"
@@ -42,7 +43,7 @@ void installFontFallbacks() {
                                 QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
 }
 
-TForm1::TForm1(device::HidLibrary& hid, QWidget* parent)
+TForm1::TForm1(device::HidLibrary& hid, keymap::KeyEmitter* emitter, QWidget* parent)
     : QMainWindow(parent), hid_(hid), ui_(std::make_unique<Ui::TForm1>()) {
     Form1 = this;
     initPictures();
@@ -67,6 +68,13 @@ TForm1::TForm1(device::HidLibrary& hid, QWidget* parent)
     hook_->setParameterDisplay(parameters_.get());
     telemetry_ = std::make_unique<TelemetryPage>(ui_->Panel1, ui_->Chart1, ui_->Chart2, hid_,
                                                  OutReport, LatestMeasurements);
+
+    keyTable_ = new KeyTablePage(ui_->Panel4, this);
+    keyMapper_ =
+        std::make_unique<keymap::KeyMapper>(*keyTable_, emitter ? *emitter : noKeystrokes_, clock_);
+    hook_->setButtonCodeSink(keyMapper_.get());
+    new WindowActivationHook(this, *keyMapper_);
+    connect(ui_->info, &QPushButton::clicked, this, [] { KeyTablePage::infoClick(); });
 
     setUpTabs();
     setUpPopupMenu();
@@ -193,6 +201,8 @@ void TForm1::Timer1Timer() {
     telemetry_->Timer1Timer();
 }
 
-void TForm1::Timer2Timer() {}
+void TForm1::Timer2Timer() {
+    keyMapper_->Timer2Timer();
+}
 
 }  // namespace ui

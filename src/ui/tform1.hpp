@@ -6,6 +6,9 @@
 #include "device/device_event_hook.hpp"
 #include "device/hid_library.hpp"
 #include "device/reports.hpp"
+#include "keymap/clock.hpp"
+#include "keymap/key_emitter.hpp"
+#include "keymap/key_mapper.hpp"
 
 class QMenu;
 class QAction;
@@ -18,6 +21,7 @@ class TForm1;
 namespace ui {
 
 class StatusPanels;
+class KeyTablePage;
 class ParameterPage;
 class TelemetryPage;
 
@@ -31,7 +35,9 @@ public:
     static constexpr int ClientHeight = 460;
 
     // Sets Form1, builds the controls from the form, starts both timers and runs FormCreate.
-    explicit TForm1(device::HidLibrary& hid, QWidget* parent = nullptr);
+    // Wheel-button keystrokes go to `emitter`; without one they go nowhere.
+    explicit TForm1(device::HidLibrary& hid, keymap::KeyEmitter* emitter = nullptr,
+                    QWidget* parent = nullptr);
     ~TForm1() override;
 
     // The window's two report buffers and the last telemetry, shared by every page.
@@ -46,6 +52,8 @@ public:
     device::DeviceEventHook& deviceEventHook() { return *hook_; }
     ParameterPage& parameterPage() { return *parameters_; }
     TelemetryPage& telemetryPage() { return *telemetry_; }
+    KeyTablePage& keyTablePage() { return *keyTable_; }
+    keymap::KeyMapper& keyMapper() { return *keyMapper_; }
 
     QTimer* Timer1 = nullptr;
     QTimer* Timer2 = nullptr;
@@ -74,6 +82,10 @@ private:
     std::unique_ptr<device::DeviceEventHook> hook_;
     std::unique_ptr<ParameterPage> parameters_;
     std::unique_ptr<TelemetryPage> telemetry_;
+    keymap::NullEmitter noKeystrokes_;
+    keymap::SteadyClock clock_;
+    KeyTablePage* keyTable_ = nullptr;
+    std::unique_ptr<keymap::KeyMapper> keyMapper_;
 };
 
 // The program-wide reference to the main window; set before its controls are built.
