@@ -58,6 +58,7 @@ TForm1::TForm1(device::HidLibrary& hid, keymap::KeyEmitter* emitter, QWidget* pa
         palette.setColor(QPalette::Base, palette.color(QPalette::Button));
         memo->setPalette(palette);
     }
+    usePixelFontSizes();
     narrowFontToLayout();
 
     setFixedSize(ClientWidth, ClientHeight);
@@ -96,6 +97,19 @@ TForm1::TForm1(device::HidLibrary& hid, keymap::KeyEmitter* emitter, QWidget* pa
 
 TForm1::~TForm1() {
     if (Form1 == this) Form1 = nullptr;
+}
+
+void TForm1::usePixelFontSizes() {
+    // The layout is measured in pixels at 96 dpi, and so are its fonts: 11 px text, 32 px
+    // readouts. A screen that claims another dpi must not grow the text out of its controls.
+    QFont text = font();
+    text.setPixelSize(11);
+    setFont(text);
+    for (QPushButton* readout : {ui_->Button1, ui_->Button2, ui_->Button3}) {
+        QFont big = readout->font();
+        big.setPixelSize(32);
+        readout->setFont(big);
+    }
 }
 
 void TForm1::narrowFontToLayout() {

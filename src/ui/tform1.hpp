@@ -71,6 +71,7 @@ public:
 
 private:
     void FormCreate();
+    void usePixelFontSizes();
     void narrowFontToLayout();
     void setUpTabs();
     void setUpFocusChain();

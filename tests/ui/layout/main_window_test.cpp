@@ -299,8 +299,6 @@ private slots:
                 const bool box = qobject_cast<QCheckBox*>(w) != nullptr;
                 QCOMPARE(w->geometry(),
                          QRect(c.left, 23 + 24 * (n - 1) + c.topOffset, c.width, box ? 17 : 21));
-                QCOMPARE(textOf(w), QString());
-                if (box) QVERIFY(!static_cast<QCheckBox*>(w)->isChecked());
                 QCOMPARE(w->isEnabled(), QByteArray(c.prefix) != "val");
             }
         }
@@ -311,12 +309,14 @@ private slots:
         showOnTab(2);
         for (int n = 1; n <= 12; ++n) {
             auto* val = control<QLineEdit>("val" + row(n));
+            // The settings fill the table at start; whatever they put there stays.
+            const QString before = val->text();
             control("desc" + row(n))->setFocus();
             val->setFocus();
             QVERIFY(QApplication::focusWidget() != val);
             QTest::keyClicks(QApplication::focusWidget(), "7");
             QTest::keyClicks(val, "A");
-            QCOMPARE(val->text(), QString());
+            QCOMPARE(val->text(), before);
         }
     }
 
@@ -470,7 +470,8 @@ private slots:
                     button->width());
         }
         QCOMPARE(form_->font().family(), QStringLiteral("MS Sans Serif"));
-        QCOMPARE(form_->font().pointSize(), 8);
+        QCOMPARE(QFontInfo(form_->font()).pixelSize(), 11);
+        QCOMPARE(QFontInfo(control("Label14")->font()).pixelSize(), 11);
     }
 
     // Whatever face stands in for the original font, no caption is cut off.
