@@ -1,0 +1,59 @@
+#include "app/demo/demo_support.hpp"
+
+#include <QEvent>
+#include <QTimer>
+#include <QWidget>
+#include <cstdio>
+
+#include "app/demo/control_socket.hpp"
+#include "app/demo/simulator_window.hpp"
+
+namespace demo {
+
+DemoSupport::DemoSupport(device::ControllerEmulator& emulator, std::function<QWidget*()> mainWindow,
+                         QObject* parent)
+    : QObject(parent),
+      mainWindow_(std::move(mainWindow)),
+      simulator_(std::make_unique<SimulatorWindow>(emulator)) {
+    const QString path = qEnvironmentVariable(ControlSocket::EnvironmentVariable);
+    if (!path.isEmpty()) {
+        socket_ = std::make_unique<ControlSocket>(emulator, mainWindow_);
+        if (!socket_->listen(path)) {
+            std::fprintf(stderr, "drevonix-demo: no control socket at %s: %s\n",
+                         qUtf8Printable(path), qUtf8Printable(socket_->errorString()));
+            socket_.reset();
+        }
+    }
+    // The main window is made after us; look for it once the loop runs.
+    QTimer::singleShot(0, this, &DemoSupport::watchMainWindow);
+}
+
+DemoSupport::~DemoSupport() {
+    if (watched_) watched_->removeEventFilter(this);
+}
+
+void DemoSupport::watchMainWindow() {
+    QWidget* main = mainWindow_();
+    if (!main) {
+        // Some start-up box may still hold the loop; keep looking for a while.
+        if (++attempts_ < 600) QTimer::singleShot(100, this, &DemoSupport::watchMainWindow);
+        return;
+    }
+    watched_ = main;
+    main->installEventFilter(this);
+    if (main->isVisible()) follow();
+}
+
+bool DemoSupport::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == watched_ && event->type() == QEvent::Show)
+        QTimer::singleShot(FollowDelayMs, this, &DemoSupport::follow);
+    return QObject::eventFilter(watched, event);
+}
+
+void DemoSupport::follow() {
+    if (!watched_ || !watched_->isVisible() || simulator_->isVisible()) return;
+    simulator_->placeBeside(*watched_);
+    simulator_->show();
+}
+
+}  // namespace demo
