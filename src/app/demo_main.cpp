@@ -1,8 +1,10 @@
 #include <QApplication>
 
+#include "app/demo/demo_support.hpp"
 #include "app/program.hpp"
 #include "device/controller_emulator.hpp"
 #include "device/simulated_library.hpp"
+#include "ui/tform1.hpp"
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
@@ -11,5 +13,7 @@ int main(int argc, char* argv[]) {
     // Telemetry that wanders around its nominal values, so the charts have something to show.
     emulator.setVariation(true);
     device::SimulatedLibrary hid(emulator);
+    // The simulator window beside the main window, and the control socket for scripts.
+    demo::DemoSupport demoSupport(emulator, [] { return static_cast<QWidget*>(ui::Form1); });
     return app::runProgram(application, hid);
 }
