@@ -73,6 +73,11 @@ click_tab() {
 }
 
 shoot "$out/indicators.png"
+# The charts have to be moving: the same page a few seconds later must differ.
+sleep 3
+shoot "$work/later.png"
+changed=$(compare -metric AE "$out/indicators.png" "$work/later.png" null: 2>&1 || true)
+[ "${changed%% *}" != 0 ] || { echo "the charts did not move" >&2; exit 1; }
 click_tab 130
 shoot "$out/parameters.png"
 click_tab 205
