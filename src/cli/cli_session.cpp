@@ -303,6 +303,10 @@ int Session::write() {
     if (!hid_->Write(hid_->GetHandle(device::ControllerVendorId, device::ControllerProductId),
                      OutReport))
         return fail(ExitNoController, QStringLiteral("the block could not be sent"));
+    // The emulator's EEPROM is the state file: a block it could not keep is not written.
+    if (emulator_ && !emulator_->stateSaved())
+        return fail(ExitBadArguments,
+                    QStringLiteral("cannot write the state file \"%1\"").arg(options_.statePath));
     return ExitDone;
 }
 

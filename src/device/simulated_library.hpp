@@ -25,6 +25,7 @@ public:
     // How many removed devices keep answering for their handles.
     static constexpr std::size_t MaxRemovedDevices = 64;
 
+    // The emulator must outlive the library.
     explicit SimulatedLibrary(ControllerEmulator& emulator, QObject* parent = nullptr);
 
     bool Connect() override;

@@ -182,6 +182,14 @@ TEST(Cli, RefusedWritesSendNothing) {
     }
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), before);
+    f.close();
+
+    // A block the emulator could not keep is no success.
+    const CliRun lost =
+        cli({QStringLiteral("--simulate=") + dir.filePath(QStringLiteral("no/such/dir")),
+             QStringLiteral("write"), QStringLiteral("eN1=5")});
+    EXPECT_EQ(lost.exitCode, 2);
+    EXPECT_NE(lost.err.find("no/such/dir"), std::string::npos) << lost.err;
     EXPECT_NE(cli({state, QStringLiteral("read"), QStringLiteral("--raw")}).out.find("3c 14 07"),
               std::string::npos);
 }
