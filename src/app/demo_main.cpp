@@ -1,13 +1,12 @@
-#include <QApplication>
-
 #include "app/demo/demo_support.hpp"
+#include "app/error_box.hpp"
 #include "app/program.hpp"
 #include "device/controller_emulator.hpp"
 #include "device/simulated_library.hpp"
 #include "ui/tform1.hpp"
 
 int main(int argc, char* argv[]) {
-    QApplication application(argc, argv);
+    app::Application application(argc, argv);
     app::setUpApplication(application);
     device::ControllerEmulator emulator;
     // Telemetry that wanders around its nominal values, so the charts have something to show.

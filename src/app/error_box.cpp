@@ -15,10 +15,10 @@ Application::Application(int& argc, char** argv) : QApplication(argc, argv) {}
 void Application::showError(const QString& message) {
     const QString text = errorBoxText(message);
     if (presenter_) {
-        presenter_(title_, text);
+        presenter_(title(), text);
         return;
     }
-    QMessageBox box(QMessageBox::Critical, title_, text, QMessageBox::Ok);
+    QMessageBox box(QMessageBox::Critical, title(), text, QMessageBox::Ok);
     box.exec();
 }
 

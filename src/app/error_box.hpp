@@ -19,9 +19,8 @@ class Application : public QApplication {
 public:
     Application(int& argc, char** argv);
 
-    // The caption of the program's own message boxes.
-    QString title() const { return title_; }
-    void setTitle(const QString& title) { title_ = title; }
+    // The application title, the caption of the program's own message boxes.
+    static QString title() { return applicationDisplayName(); }
 
     // Shows an error box with the title, an error icon and OK (replaceable for tests).
     using ErrorPresenter = std::function<void(const QString& caption, const QString& text)>;
@@ -31,7 +30,6 @@ public:
     bool notify(QObject* receiver, QEvent* event) override;
 
 private:
-    QString title_;
     ErrorPresenter presenter_;
 };
 

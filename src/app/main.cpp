@@ -1,10 +1,9 @@
-#include <QApplication>
-
+#include "app/error_box.hpp"
 #include "app/program.hpp"
 #include "device/hidapi_library.hpp"
 
 int main(int argc, char* argv[]) {
-    QApplication application(argc, argv);
+    app::Application application(argc, argv);
     app::setUpApplication(application);
     device::HidapiLibrary hid;
     return app::runProgram(application, hid);

@@ -73,7 +73,7 @@ void SessionEnd::watchSessionManager(QGuiApplication& app) {
     // The session may end: no question to the user and no veto. The settings are saved
     // right here, while the session manager still waits for our answer.
     connect(&app, &QGuiApplication::commitDataRequest, this,
-            [this](QSessionManager&) { emit sessionEnding(); });
+            [this](QSessionManager&) { emit sessionEnding(0); });
 }
 
 void SessionEnd::drainPipe() {
@@ -85,7 +85,7 @@ void SessionEnd::drainPipe() {
         lastSignal_ = buf[static_cast<size_t>(n - 1)];
         any = true;
     }
-    if (any) emit sessionEnding();
+    if (any) emit sessionEnding(lastSignal_);
 }
 
 }  // namespace app

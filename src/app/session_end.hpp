@@ -34,7 +34,8 @@ public:
     int lastSignal() const { return lastSignal_; }
 
 signals:
-    void sessionEnding();
+    // `signalNumber` is the signal that ended the session, 0 for the session manager.
+    void sessionEnding(int signalNumber);
 
 private:
     void drainPipe();

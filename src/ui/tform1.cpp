@@ -79,6 +79,7 @@ TForm1::TForm1(device::HidLibrary& hid, keymap::KeyEmitter* emitter, QWidget* pa
 
     setUpTabs();
     setUpPopupMenu();
+    setUpLifecycle();
 
     // Both timers run from creation, visible or not, for the life of the window.
     Timer1 = new QTimer(this);
@@ -174,13 +175,6 @@ void TForm1::setUpPopupMenu() {
     N3 = PopupMenu1->addSeparator();
     N3->setObjectName(QStringLiteral("N3"));
     PopupMenu1->addAction(N4);
-}
-
-void TForm1::FormCreate() {
-    LatestMeasurements = device::Measurements{};
-    hook_->attach();
-    hid_.Connect();
-    device::showInitialStatus(*status_);
 }
 
 void TForm1::TabControl1Change(int index) {

@@ -9,6 +9,7 @@
 #include "keymap/clock.hpp"
 #include "keymap/key_emitter.hpp"
 #include "keymap/key_mapper.hpp"
+#include "settings/ini_file.hpp"
 
 class QMenu;
 class QAction;
@@ -21,6 +22,7 @@ class TForm1;
 namespace ui {
 
 class StatusPanels;
+class TrayIcon;
 class KeyTablePage;
 class ParameterPage;
 class TelemetryPage;
@@ -69,8 +71,30 @@ public:
     void Timer1Timer();
     void Timer2Timer();
 
+    // Start-up and shutdown, the tray icon and its menu (tform1_lifecycle.cpp).
+    void FormClose();
+    void Save_all();
+    void Ic(int type, const QIcon& icon);
+    void WMTrayIcon();
+    void WMEndSessionQuery();
+    void N1Click();
+    void N2Click();
+    void N4Click();
+    // Shows the window in front, also when it was minimised (the tray's and a second
+    // start's way of bringing it up).
+    void bringToFront();
+    // Whether the message loop shows the window at start: not when it lives in the tray.
+    bool showAtStart() const { return showAtStart_; }
+    // Made by FormCreate; null before.
+    TrayIcon* trayIcon() { return tray_; }
+    settings::IniFile* settingsFile() { return ini_.get(); }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     void FormCreate();
+    void setUpLifecycle();
     void usePixelFontSizes();
     void narrowFontToLayout();
     void setUpTabs();
@@ -87,6 +111,9 @@ private:
     keymap::SteadyClock clock_;
     KeyTablePage* keyTable_ = nullptr;
     std::unique_ptr<keymap::KeyMapper> keyMapper_;
+    TrayIcon* tray_ = nullptr;
+    std::unique_ptr<settings::IniFile> ini_;
+    bool showAtStart_ = true;
 };
 
 // The program-wide reference to the main window; set before its controls are built.

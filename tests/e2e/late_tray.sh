@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# A desktop without a notification area: the window is shown at start so that the program
+# can be reached; when a tray host comes up later, the icon appears in it by itself.
+. "${DREVONIX_E2E_LIB:-$(dirname "$0")/lib}/desktop.sh"
+
+[ -x "${DREVONIX_DEMO_EXE:-}" ] || skip "drevonix-demo is not built"
+desktop_start --no-tray
+exe=$(private_copy "$DREVONIX_DEMO_EXE")
+class=$(basename "$exe")
+
+spawn demo "$exe"
+DEMO=$SPAWNED
+
+big_window() {
+    local w g
+    for w in $(visible_windows "$class"); do
+        g=($(window_geometry "$w")) || continue
+        [ "${g[2]}" -ge 400 ] && return 0
+    done
+    return 1
+}
+small_window() {
+    local w g
+    for w in $(visible_windows "$class"); do
+        g=($(window_geometry "$w")) || continue
+        [ "${g[2]}" -le 64 ] && [ "${g[3]}" -le 64 ] && return 0
+    done
+    return 1
+}
+
+wait_for "the window without a tray" 20 big_window
+small_window && fail "an icon is shown with no tray to hold it"
+shot no-tray
+
+start_tray
+wait_for "the icon once the tray is up" 15 small_window
+big_window || fail "the window went away when the tray came up"
+shot tray-later
+kill -0 "$DEMO" || fail "the program ended"
+e2e_log "PASS"

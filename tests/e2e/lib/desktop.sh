@@ -1,0 +1,133 @@
+# Shared by the end-to-end scripts: a private virtual desktop per test, and helpers to
+# wait for windows. Source it, then call desktop_start. Everything it starts is stopped
+# by PID when the script exits.
+#
+#   desktop_start [--no-tray]   Xvfb on a free display, openbox, trayer (unless --no-tray);
+#                               sets DISPLAY, HOME, XDG_RUNTIME_DIR, XDG_CONFIG_HOME, WORK
+#   start_tray                  starts trayer (for tests that bring it up late)
+#   spawn NAME CMD...           runs CMD in the background, remembered for the cleanup;
+#                               its PID is in $SPAWNED
+#   wait_for DESC SECONDS CMD…  retries CMD every 0.1 s until it succeeds or time is up
+#   shot NAME                   saves a screenshot as $E2E_SHOTS/NAME.png (default $WORK)
+
+set -u
+
+E2E_PIDS=()
+E2E_SKIP=77
+
+e2e_log() { printf '[%s] %s\n' "$(date +%H:%M:%S.%N | cut -c1-12)" "$*"; }
+fail() { e2e_log "FAIL: $*"; exit 1; }
+skip() { e2e_log "SKIP: $*"; exit "$E2E_SKIP"; }
+
+need_tools() {
+    local t
+    for t in "$@"; do command -v "$t" >/dev/null 2>&1 || skip "$t is not installed"; done
+}
+
+e2e_cleanup() {
+    local rc=$? i pid n
+    for ((i = ${#E2E_PIDS[@]} - 1; i >= 0; i--)); do
+        pid=${E2E_PIDS[$i]}
+        kill -TERM "$pid" 2>/dev/null || continue
+        for ((n = 0; n < 30; n++)); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+        kill -KILL "$pid" 2>/dev/null
+        wait "$pid" 2>/dev/null
+    done
+    if [ "$rc" -eq 0 ] && [ -z "${E2E_KEEP:-}" ]; then rm -rf "$WORK"; else e2e_log "files kept in $WORK"; fi
+    exit "$rc"
+}
+
+spawn() {
+    local name=$1
+    shift
+    "$@" >"$WORK/$name.log" 2>&1 &
+    SPAWNED=$!
+    E2E_PIDS+=("$SPAWNED")
+}
+
+wait_for() {
+    local desc=$1 secs=$2 n
+    shift 2
+    for ((n = 0; n < secs * 10; n++)); do
+        "$@" >/dev/null 2>&1 && return 0
+        sleep 0.1
+    done
+    fail "timed out after ${secs}s waiting for $desc"
+}
+
+start_tray() {
+    spawn trayer trayer --edge top --align right --widthtype pixel --width 120 \
+        --heighttype pixel --height 32 --SetDockType true --SetPartialStrut true \
+        --transparent false
+    TRAYER_PID=$SPAWNED
+    wait_for "the tray host" 10 tray_owned
+}
+
+# The tray host owns the selection _NET_SYSTEM_TRAY_S0 once it is ready.
+tray_owned() {
+    xprop -root _NET_SUPPORTING_WM_CHECK >/dev/null 2>&1 || return 1
+    xdotool search --classname trayer >/dev/null 2>&1
+}
+
+desktop_start() {
+    local tray=1
+    [ "${1:-}" = "--no-tray" ] && tray=0
+    need_tools Xvfb openbox xdotool xprop import
+    [ "$tray" -eq 1 ] && need_tools trayer
+    WORK=$(mktemp -d "${TMPDIR:-/tmp}/drevonix-e2e.XXXXXX")
+    trap e2e_cleanup EXIT
+    trap 'exit 130' INT TERM
+    export HOME="$WORK/home" XDG_CONFIG_HOME="$WORK/home/.config" XDG_RUNTIME_DIR="$WORK/run"
+    mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR"
+    chmod 700 "$XDG_RUNTIME_DIR"
+    unset DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY QT_QPA_PLATFORM SESSION_MANAGER
+    export LANG=C.UTF-8
+
+    # Xvfb picks a free display itself and tells us which on fd 3.
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$WORK/display" >"$WORK/xvfb.log" 2>&1 &
+    E2E_PIDS+=("$!")
+    wait_for "Xvfb" 10 test -s "$WORK/display"
+    export DISPLAY=":$(head -n1 "$WORK/display")"
+    wait_for "the X server" 10 xdpyinfo
+    e2e_log "display $DISPLAY, files in $WORK"
+
+    spawn openbox openbox
+    wait_for "openbox" 10 xprop -root _NET_SUPPORTING_WM_CHECK
+    [ "$tray" -eq 1 ] && start_tray
+    return 0
+}
+
+shot() {
+    local dir=${E2E_SHOTS:-$WORK}
+    mkdir -p "$dir"
+    import -window root "$dir/$1.png" && e2e_log "screenshot $dir/$1.png"
+}
+
+# Windows of a program's class that are mapped and viewable.
+visible_windows() { xdotool search --onlyvisible --classname "$1" 2>/dev/null; }
+
+# Puts a copy of a program into its own folder under $WORK, so that its Control.ini (kept
+# beside the executable) is this test's own. Prints the copy's path.
+private_copy() {
+    local exe=$1 dir=$WORK/bin
+    mkdir -p "$dir"
+    cp "$exe" "$dir/" || fail "cannot copy $exe"
+    printf '%s\n' "$dir/$(basename "$exe")"
+}
+
+# Geometry of a window as "X Y W H" (root coordinates).
+window_geometry() {
+    local x y w h
+    eval "$(xdotool getwindowgeometry --shell "$1" 2>/dev/null)" || return 1
+    x=$X y=$Y w=$WIDTH h=$HEIGHT
+    printf '%s %s %s %s\n' "$x" "$y" "$w" "$h"
+}
+
+# Whether the window manager leaves the window alone: popup menus and tooltips.
+override_redirect() {
+    xwininfo -id "$1" 2>/dev/null | grep -q 'Override Redirect State: yes'
+}
+
+# Counts "[Section]" headers and "key=value" lines of an INI file (CR LF line ends).
+ini_sections() { tr -d '\r' <"$1" | grep -c '^\[.*\]$'; }
+ini_values() { tr -d '\r' <"$1" | grep -c '^[^[;].*='; }
