@@ -198,7 +198,7 @@ QString usageText() {
         "  --sim-telemetry ACC,ATX,TEMP  raw measurement values (default: slowly varying\n"
         "                                around 13.8 V, 12.1 V and 25 degrees C)\n"
         "  --sim-press CODE:REPORTS      a wheel-button press of that many reports at\n"
-        "                                1000 reports/s; repeatable, presses 1.3 s apart.\n"
+        "                                1000 reports/s; repeatable, presses 1.5 s apart.\n"
         "                                buttons ends after the last press.\n"
         "  --sim-unplugged               no controller attached\n"
         "  --sim-mute                    a controller that answers no command\n"

@@ -26,7 +26,7 @@ constexpr qint64 kTelemetryAnswerMs = 1000;
 constexpr qint64 kWatchPeriodMs = 1000;
 constexpr qint64 kPressGapMs = 1000;  // a report after a longer silence starts a press
 // Gap between simulated presses: longer than kPressGapMs, so each counts as a press.
-constexpr int kSimulatedPressSpacingMs = 1300;
+constexpr int kSimulatedPressSpacingMs = 1500;
 // After the last simulated press, time for its reports to be delivered.
 constexpr int kSimulatedTailMs = 300;
 // How often an endless command looks up from its wait; only bounds each single wait.
