@@ -1,0 +1,264 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QTabBar>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "device/controller_emulator.hpp"
+#include "device/simulated_library.hpp"
+#include "test_app.hpp"
+#include "ui/lifecycle.hpp"
+#include "ui/status_panels.hpp"
+#include "ui/tform1.hpp"
+#include "ui/tray_icon.hpp"
+
+namespace {
+
+QLineEdit* edit(QWidget& w, const char* name) {
+    return w.findChild<QLineEdit*>(QString::fromLatin1(name));
+}
+
+bool trayShown(ui::TForm1& f) {
+    return f.trayIcon() && f.trayIcon()->systemTrayIcon().isVisible();
+}
+
+// The library as the window sees it at start: notes what was hooked when Connect came.
+class RecordingLibrary : public device::SimulatedLibrary {
+public:
+    using SimulatedLibrary::SimulatedLibrary;
+    std::function<void()> onConnect;
+    bool Connect() override {
+        hookedAtConnect =
+            receivers(SIGNAL(DeviceNotifyMessage(int, device::HidLibrary::Handle))) > 0;
+        if (onConnect) onConnect();
+        return SimulatedLibrary::Connect();
+    }
+    bool hookedAtConnect = false;
+};
+
+// A window built over its own settings file, with the steps of start-up and shutdown
+// noted as they begin and the error boxes collected instead of shown.
+class Lifecycle : public ::testing::Test {
+protected:
+    void SetUp() override {
+        testApp();
+        ASSERT_TRUE(dir.isValid());
+        ini = dir.filePath("Control.ini");
+        auto& o = ui::lifecycleOptions();
+        o = {};
+        o.settingsPath = ini;
+        o.today = [this] { return today; };
+        o.greet = [this] { greeted.push_back(steps.size()); };
+        o.trayProbe = [] { return true; };
+        o.trace = [this](const char* step) {
+            steps.emplace_back(step);
+            if (onStep) onStep(step);
+        };
+        testApp().setErrorPresenter(
+            [this](const QString&, const QString& text) { errors.push_back(text); });
+    }
+    void TearDown() override {
+        form.reset();
+        ui::lifecycleOptions() = {};
+        testApp().setErrorPresenter(nullptr);
+    }
+    void build() { form = std::make_unique<ui::TForm1>(hid); }
+
+    QString file() const {
+        QFile f(ini);
+        return f.open(QIODevice::ReadOnly) ? QString::fromLatin1(f.readAll()) : QString();
+    }
+    void writeFile(const QByteArray& bytes) {
+        QFile f(ini);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+    static int count(const QString& text, const QString& what) { return text.count(what); }
+    void run() { QTest::qWait(50); }
+
+    QTemporaryDir dir;
+    QString ini;
+    QDate today{2024, 10, 11};
+    std::vector<std::string> steps;
+    std::function<void(const char*)> onStep;
+    std::vector<std::size_t> greeted;
+    std::vector<QString> errors;
+    device::ControllerEmulator emulator;
+    RecordingLibrary hid{emulator};
+    std::unique_ptr<ui::TForm1> form;
+};
+
+TEST_F(Lifecycle, FormCreateStepsInOrder) {
+    writeFile("[Key 01]\r\nSymbol=XY\r\n[Position]\r\nLeft=321\r\nTop=123\r\n");
+    today = QDate(2030, 10, 12);
+    struct Seen {
+        std::string step;
+        QString panel0, symbol01;
+        bool trayShown;
+        int left;
+    };
+    std::vector<Seen> seen;
+    onStep = [&](const char* step) {
+        if (!ui::Form1) return;
+        auto& f = *ui::Form1;
+        seen.push_back(
+            {step, f.statusView().panelText(0), edit(f, "smb01")->text(), trayShown(f), f.x()});
+    };
+    bool statusAtConnect = true;
+    hid.onConnect = [&] {
+        statusAtConnect =
+            ui::Form1->statusView().panelText(0) == QStringLiteral("Устройство не подключалось");
+    };
+    build();
+
+    const std::vector<std::string> order = {
+        "LatestMeasurements", "DeviceEventHook", "Connect", "status", "load", "Ic",
+        "showAtStart",        "greeting"};
+    EXPECT_EQ(steps, order);
+    // The hook listens before Connect announces the devices; the status texts come after.
+    EXPECT_TRUE(hid.hookedAtConnect);
+    EXPECT_FALSE(statusAtConnect);
+    ASSERT_EQ(seen.size(), order.size());
+    const auto at = [&](const char* step) {
+        for (const auto& s : seen)
+            if (s.step == step) return s;
+        return Seen{};
+    };
+    EXPECT_EQ(at("load").panel0, QStringLiteral("Устройство не подключалось"));
+    EXPECT_NE(at("load").symbol01, QStringLiteral("XY"));
+    EXPECT_EQ(at("Ic").symbol01, QStringLiteral("XY"));
+    EXPECT_EQ(at("Ic").left, 321);
+    EXPECT_FALSE(at("Ic").trayShown);
+    EXPECT_TRUE(at("showAtStart").trayShown);
+    // The greeting comes last, with the icon already in the tray.
+    ASSERT_EQ(greeted.size(), 1u);
+    EXPECT_EQ(greeted[0], order.size());
+    EXPECT_TRUE(at("greeting").trayShown);
+
+    EXPECT_FALSE(form->showAtStart());
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(form->LatestMeasurements.AccVolts, 0);
+}
+
+TEST_F(Lifecycle, GreetingOnlyOnTheTwelfthOfOctober) {
+    struct {
+        QDate date;
+        std::size_t boxes;
+    } cases[] = {
+        {{2024, 10, 12}, 1}, {{2024, 10, 11}, 0}, {{2024, 10, 13}, 0}, {{2025, 12, 10}, 0}};
+    for (const auto& c : cases) {
+        today = c.date;
+        greeted.clear();
+        build();
+        EXPECT_EQ(greeted.size(), c.boxes) << c.date.toString().toStdString();
+        form.reset();
+    }
+}
+
+TEST_F(Lifecycle, NoTrayShowsTheWindowAtStart) {
+    ui::lifecycleOptions().trayProbe = [] { return false; };
+    build();
+    EXPECT_TRUE(form->showAtStart());
+    EXPECT_FALSE(trayShown(*form));
+}
+
+TEST_F(Lifecycle, CloseSavesOnceAfterRemovingTheIcon) {
+    build();
+    form->show();
+    steps.clear();
+    QString atRemoval = QStringLiteral("-");
+    onStep = [&](const char* step) {
+        if (std::string(step) == "Ic(2)") atRemoval = file();
+    };
+    EXPECT_TRUE(form->close());
+    EXPECT_EQ(steps, (std::vector<std::string>{"Ic(2)", "Save_all"}));
+    EXPECT_TRUE(atRemoval.isEmpty());  // nothing saved before the icon went
+    EXPECT_FALSE(trayShown(*form));
+    const QString saved = file();
+    EXPECT_EQ(count(saved, "\r\n["), 13);
+    EXPECT_TRUE(saved.startsWith("[Key 01]\r\n"));
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(Lifecycle, ExitSavesTwiceWithTheSameContent) {
+    build();
+    edit(*form, "smb05")->setText(QStringLiteral("Q"));
+    steps.clear();
+    QString first;
+    onStep = [&](const char* step) {
+        if (std::string(step) == "Ic(2)") first = file();
+    };
+    form->N4->trigger();
+    // The item's action runs once the menu has closed, from the event loop.
+    EXPECT_TRUE(steps.empty());
+    run();
+    EXPECT_EQ(steps, (std::vector<std::string>{"Save_all", "Ic(2)", "Save_all"}));
+    EXPECT_TRUE(
+        first.contains("[Key 05]\r\nJ.Code=1024\r\nShift=0\r\nCtrl=0\r\nAlt=0\r\nSymbol=Q\r\n"));
+    EXPECT_EQ(file(), first);
+    EXPECT_FALSE(trayShown(*form));
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(Lifecycle, ReadOnlySettingsFileKeepsTheProgramRunning) {
+    const QByteArray old = "[Key 01]\r\nSymbol=OLD\r\n";
+    writeFile(old);
+    ASSERT_TRUE(QFile::setPermissions(ini, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    const QString expected = QStringLiteral("Unable to write to %1.").arg(ini);
+
+    // "Выход": the error, and nothing else happens: icon and window stay.
+    build();
+    form->show();
+    form->N4->trigger();
+    run();
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0], expected);
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_TRUE(trayShown(*form));
+
+    // Closing the window: the error, the window stays open, the icon stays gone.
+    EXPECT_FALSE(form->close());
+    ASSERT_EQ(errors.size(), 2u);
+    EXPECT_EQ(errors[1], expected);
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_FALSE(trayShown(*form));
+    EXPECT_EQ(file().toLatin1(), old);
+
+    // Once the file can be written again, the close goes through.
+    QFile::setPermissions(ini, QFile::ReadOwner | QFile::WriteOwner);
+    EXPECT_TRUE(form->close());
+    EXPECT_EQ(errors.size(), 2u);
+    EXPECT_TRUE(file().contains("Symbol=OLD"));
+}
+
+TEST_F(Lifecycle, TrayClicksAndMenuShowAndHide) {
+    build();
+    auto& tray = form->trayIcon()->systemTrayIcon();
+    struct {
+        const char* what;
+        std::function<void()> act;
+        bool visibleAfter;
+    } steps_[] = {
+        {"left click", [&] { emit tray.activated(QSystemTrayIcon::Trigger); }, true},
+        {"left click again", [&] { emit tray.activated(QSystemTrayIcon::Trigger); }, false},
+        {"double click", [&] { emit tray.activated(QSystemTrayIcon::DoubleClick); }, true},
+        {"right click", [&] { emit tray.activated(QSystemTrayIcon::Context); }, true},
+        {"Развернуть while shown", [&] { form->N1->trigger(); }, true},
+        {"Свернуть", [&] { form->N2->trigger(); }, false},
+        {"Свернуть while hidden", [&] { form->N2->trigger(); }, false},
+        {"Развернуть", [&] { form->N1->trigger(); }, true},
+        {"tab Свернуть", [&] { form->findChild<QTabBar*>("TabControl1")->setCurrentIndex(3); }, false},
+    };
+    for (const auto& s : steps_) {
+        s.act();
+        run();
+        EXPECT_EQ(form->isVisible(), s.visibleAfter) << s.what;
+    }
+    EXPECT_FALSE(QFile::exists(ini));  // showing and hiding saves nothing
+}
+
+}  // namespace
