@@ -13,7 +13,6 @@
 #include "ui/status_panels.hpp"
 #include "ui/tform1.hpp"
 #include "ui/tray_icon.hpp"
-#include "ui_tform1.h"
 
 namespace ui {
 namespace {
@@ -70,7 +69,7 @@ void TForm1::FormCreate() {
     FormPosition position(*this);
     settings::load(*ini_, keyTablePage(), position, keyMapper().systemSettings());
 
-    trace("Ic");
+    trace("Ic(1)");
     tray_ = new TrayIcon(PopupMenu1, this);
     if (options.trayProbe) tray_->setTrayProbe(options.trayProbe);
     connect(tray_, &TrayIcon::toggleRequested, this, &TForm1::WMTrayIcon);

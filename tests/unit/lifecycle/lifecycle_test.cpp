@@ -116,7 +116,7 @@ TEST_F(Lifecycle, FormCreateStepsInOrder) {
     build();
 
     const std::vector<std::string> order = {
-        "LatestMeasurements", "DeviceEventHook", "Connect", "status", "load", "Ic",
+        "LatestMeasurements", "DeviceEventHook", "Connect", "status", "load", "Ic(1)",
         "showAtStart",        "greeting"};
     EXPECT_EQ(steps, order);
     // The hook listens before Connect announces the devices; the status texts come after.
@@ -130,9 +130,9 @@ TEST_F(Lifecycle, FormCreateStepsInOrder) {
     };
     EXPECT_EQ(at("load").panel0, QStringLiteral("Устройство не подключалось"));
     EXPECT_NE(at("load").symbol01, QStringLiteral("XY"));
-    EXPECT_EQ(at("Ic").symbol01, QStringLiteral("XY"));
-    EXPECT_EQ(at("Ic").left, 321);
-    EXPECT_FALSE(at("Ic").trayShown);
+    EXPECT_EQ(at("Ic(1)").symbol01, QStringLiteral("XY"));
+    EXPECT_EQ(at("Ic(1)").left, 321);
+    EXPECT_FALSE(at("Ic(1)").trayShown);
     EXPECT_TRUE(at("showAtStart").trayShown);
     // The greeting comes last, with the icon already in the tray.
     ASSERT_EQ(greeted.size(), 1u);
@@ -251,7 +251,8 @@ TEST_F(Lifecycle, TrayClicksAndMenuShowAndHide) {
         {"Свернуть", [&] { form->N2->trigger(); }, false},
         {"Свернуть while hidden", [&] { form->N2->trigger(); }, false},
         {"Развернуть", [&] { form->N1->trigger(); }, true},
-        {"tab Свернуть", [&] { form->findChild<QTabBar*>("TabControl1")->setCurrentIndex(3); }, false},
+        {"tab Свернуть", [&] { form->findChild<QTabBar*>("TabControl1")->setCurrentIndex(3); },
+         false},
     };
     for (const auto& s : steps_) {
         s.act();
