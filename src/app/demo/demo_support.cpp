@@ -54,6 +54,10 @@ void DemoSupport::follow() {
     if (!watched_ || !watched_->isVisible() || simulator_->isVisible()) return;
     simulator_->placeBeside(*watched_);
     simulator_->show();
+    // Once framed, its real size is known: stand it beside the main window again.
+    QTimer::singleShot(FollowDelayMs, this, [this] {
+        if (watched_ && simulator_->isVisible()) simulator_->placeBeside(*watched_);
+    });
 }
 
 }  // namespace demo
