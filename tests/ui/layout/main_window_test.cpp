@@ -12,6 +12,7 @@
 #include <QStatusBar>
 #include <QSvgRenderer>
 #include <QTabBar>
+#include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTimer>
 #include <QWheelEvent>
@@ -21,6 +22,7 @@
 
 #include "device/controller_emulator.hpp"
 #include "device/simulated_library.hpp"
+#include "ui/lifecycle.hpp"
 #include "ui/status_panels.hpp"
 #include "ui/tform1.hpp"
 
@@ -123,6 +125,7 @@ private:
     std::unique_ptr<device::ControllerEmulator> emulator_;
     std::unique_ptr<device::SimulatedLibrary> hid_;
     std::unique_ptr<ui::TForm1> form_;
+    QTemporaryDir settingsDir_;
 
     template <class T = QWidget>
     T* control(const QString& name) {
@@ -139,6 +142,13 @@ private:
 
 private slots:
     void init() {
+        // Every window starts from the defaults and saves nowhere that matters; no greeting.
+        QVERIFY(settingsDir_.isValid());
+        QFile::remove(settingsDir_.filePath(QStringLiteral("Control.ini")));
+        auto& options = ui::lifecycleOptions();
+        options.settingsPath = settingsDir_.filePath(QStringLiteral("Control.ini"));
+        options.greet = [] {};
+        options.trayProbe = [] { return false; };
         emulator_ = std::make_unique<device::ControllerEmulator>();
         emulator_->unplug();
         hid_ = std::make_unique<device::SimulatedLibrary>(*emulator_);
