@@ -1,0 +1,216 @@
+// The HID layer below hidapi misbehaving: reads that fail, writes that fail or come up
+// short, devices that cannot be opened, and a stream of garbage at the USB rate.
+#include <gtest/gtest.h>
+
+#include <QRandomGenerator>
+#include <atomic>
+#include <thread>
+
+#include "device/commands.hpp"
+#include "device/hidapi_library.hpp"
+#include "emulator/event_loop.hpp"
+#include "hidapi/fake_hid.hpp"
+#include "rig.hpp"
+
+using namespace device;
+using device::testing::Bytes;
+using device::testing::FakeBackend;
+using device::testing::FakeMonitor;
+using device::testing::FakeSystem;
+using testing_support::runFor;
+using testing_support::waitUntil;
+
+namespace {
+
+const std::string kController = "/dev/hidraw1";
+const std::string kKeyboard = "/dev/hidraw0";
+
+struct Shown : ParameterDisplay {
+    void showParameters(const ParameterValues& v) override { values.push_back(v); }
+    std::vector<ParameterValues> values;
+};
+
+class HidapiFaults : public ::testing::Test {
+protected:
+    void SetUp() override {
+        system->attached = {{kKeyboard, 0x046d, 0xc31c, QStringLiteral("Keyboard")},
+                            {kController, ControllerVendorId, ControllerProductId,
+                             QStringLiteral("Power controller")}};
+        auto m = std::make_unique<FakeMonitor>();
+        monitor = m.get();
+        hid = std::make_unique<HidapiLibrary>(std::make_unique<FakeBackend>(system), std::move(m),
+                                              HidapiOptions{.readTimeoutMs = 5});
+        hook = std::make_unique<DeviceEventHook>(*hid, inReport, latest, panels);
+        hook->setButtonCodeSink(&codes);
+        hook->setParameterDisplay(&shown);
+        hook->attach();
+        showInitialStatus(panels);
+        ASSERT_TRUE(hid->Connect());
+        ASSERT_TRUE(waitUntil([&] { return opens(kController) == 1; })) << "reads never enabled";
+    }
+    void TearDown() override {
+        hook.reset();
+        hid.reset();  // stops the readers before the fake system goes
+    }
+
+    int opens(const std::string& path) {
+        return system->locked([&] { return system->opens[path]; });
+    }
+    int closes(const std::string& path) {
+        return system->locked([&] { return system->closes[path]; });
+    }
+    std::vector<Bytes> written() {
+        return system->locked([&] { return system->written[kController]; });
+    }
+    void sendCode(int code) {
+        system->send(kController, Bytes{4, std::uint8_t(code & 0xFF), std::uint8_t(code >> 8)});
+    }
+    void replug() {
+        const auto devices = system->attached;
+        system->locked([&] { system->attached.clear(); });
+        monitor->fire();
+        system->locked([&] { system->attached = devices; });
+        monitor->fire();
+    }
+
+    std::shared_ptr<FakeSystem> system = std::make_shared<FakeSystem>();
+    FakeMonitor* monitor = nullptr;
+    std::unique_ptr<HidapiLibrary> hid;
+    std::unique_ptr<DeviceEventHook> hook;
+    Report inReport{};
+    Measurements latest;
+    faults::Panels panels;
+    faults::Codes codes;
+    Shown shown;
+};
+
+TEST_F(HidapiFaults, ReadErrorInTheMiddleOfAHeldButton) {
+    for (int i = 1; i <= 50; ++i) sendCode(i);
+    ASSERT_TRUE(waitUntil([&] { return codes.codes.size() == 50; }));
+    system->locked([&] { return system->failReads.insert(kController); });
+    system->wake.notify_all();
+    ASSERT_TRUE(waitUntil([&] { return closes(kController) == 1; }));
+    for (int i = 51; i <= 60; ++i) sendCode(i);
+    runFor(100);
+
+    // No phantom, repeated or reordered code; the device is still there.
+    std::vector<std::int32_t> want(50);
+    for (int i = 0; i < 50; ++i) want[static_cast<std::size_t>(i)] = i + 1;
+    EXPECT_EQ(codes.codes, want);
+    EXPECT_EQ(panels.texts[0], status_text::Connected);
+
+    // The next plug switches reads on again and nothing arrives twice.
+    replug();
+    ASSERT_TRUE(waitUntil([&] { return opens(kController) == 2; }));
+    sendCode(61);
+    ASSERT_TRUE(waitUntil([&] { return !codes.codes.empty() && codes.codes.back() == 61; }));
+    for (std::size_t i = 1; i < codes.codes.size(); ++i)
+        EXPECT_LT(codes.codes[i - 1], codes.codes[i]);
+}
+
+TEST_F(HidapiFaults, FailingWritesLoseOnlyThatCommand) {
+    struct Case {
+        const char* what;
+        int writeResult;  // -2: the full length
+        bool failOpen;
+    };
+    const Case cases[] = {
+        {"write error", -1, false},
+        {"short write", 10, false},
+        {"nothing written", 0, false},
+        {"device cannot be opened", -2, true},
+    };
+    Report out{};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.failOpen) {
+            // Closed by a read error first, so that the next use has to open it again.
+            system->locked([&] { return system->failReads.insert(kController); });
+            system->wake.notify_all();
+            ASSERT_TRUE(waitUntil([&] { return closes(kController) >= 1; }));
+        }
+        system->locked([&] {
+            system->writeResult = c.writeResult;
+            system->failOpens = c.failOpen;
+            return 0;
+        });
+        const std::size_t before = written().size();
+        RequestADC(*hid, out);
+        sendCommand(*hid, out, CmdReadParameters);
+        EXPECT_FALSE(hid->Write(hid->GetHandle(ControllerVendorId, ControllerProductId), out));
+        EXPECT_EQ(written().size(), before + (c.failOpen ? 0 : 3));
+
+        // The fault gone, the very next command goes out whole.
+        system->locked([&] {
+            system->writeResult = -2;
+            system->failOpens = false;
+            return 0;
+        });
+        RequestADC(*hid, out);
+        const auto after = written();
+        ASSERT_FALSE(after.empty());
+        EXPECT_EQ(after.back(), Bytes(out.begin(), out.end()));
+        EXPECT_EQ(after.back().size(), 65u);
+    }
+}
+
+// A mad controller at the USB rate, with an unrelated device chattering beside it: every
+// known report is routed exactly once and in order, the rest changes nothing.
+TEST_F(HidapiFaults, GarbageAtAThousandReportsASecond) {
+    constexpr int Count = 3000;
+    QRandomGenerator random(0x5eed);
+    std::vector<Bytes> stream;
+    std::vector<std::int32_t> wantCodes;
+    std::size_t wantBlocks = 0;
+    std::optional<Report> lastTelemetry;
+    for (int i = 0; i < Count; ++i) {
+        Bytes b(1 + random.bounded(64));  // 1..64 bytes after the report number
+        for (auto& x : b) x = static_cast<std::uint8_t>(random.bounded(256));
+        const int kind = random.bounded(10);
+        if (kind < 2)
+            b[0] = 4;
+        else if (kind < 3)
+            b[0] = 3;
+        else if (kind < 4)
+            b[0] = 1;
+        else if (b[0] == 1 || b[0] == 3 || b[0] == 4)
+            b[0] = 0xFF;  // unknown types
+        Report r{};
+        std::copy(b.begin(), b.end(), r.begin() + 1);
+        if (r[1] == 4) wantCodes.push_back(r[2] + 256 * r[3]);
+        if (r[1] == 3) lastTelemetry = r;
+        if (r[1] == 1) ++wantBlocks;
+        stream.push_back(std::move(b));
+    }
+
+    std::atomic<bool> done{false};
+    std::thread feeder([&] {
+        const auto start = std::chrono::steady_clock::now();
+        for (int i = 0; i < Count; ++i) {
+            std::this_thread::sleep_until(start + std::chrono::milliseconds(i));
+            system->send(kController, stream[static_cast<std::size_t>(i)]);
+            system->send(kKeyboard, Bytes{4, 1, 0});
+        }
+        done = true;
+    });
+    const bool arrived = waitUntil(
+        [&] {
+            return done && codes.codes.size() == wantCodes.size() &&
+                   shown.values.size() == wantBlocks;
+        },
+        20000);
+    feeder.join();
+    ASSERT_TRUE(arrived) << codes.codes.size() << " of " << wantCodes.size() << " codes, "
+                         << shown.values.size() << " of " << wantBlocks << " blocks";
+    runFor(50);
+    EXPECT_EQ(codes.codes, wantCodes);
+    EXPECT_EQ(shown.values.size(), wantBlocks);
+    ASSERT_TRUE(lastTelemetry);
+    const Measurements m = decodeTelemetry(*lastTelemetry);
+    EXPECT_EQ(latest.AccVolts, m.AccVolts);
+    EXPECT_EQ(latest.TemperatureC, m.TemperatureC);
+    EXPECT_EQ(panels.texts[0], status_text::Connected);
+    EXPECT_EQ(opens(kKeyboard), 0) << "the other device is never opened";
+}
+
+}  // namespace

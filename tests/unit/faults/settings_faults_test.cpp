@@ -1,0 +1,156 @@
+// Control.ini that the program cannot use: bytes the code page lacks, a pipe, a file it
+// may not read. Start-up gets the defaults and never hangs or crashes; nothing that was
+// in the file is lost by a later save.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <chrono>
+#include <thread>
+
+#include "settings/default_file.hpp"
+#include "settings/fakes.hpp"
+#include "settings/settings_binding.hpp"
+
+namespace {
+
+using settings::IniFile;
+using settings_test::FakeKeyTable;
+using settings_test::FakeWindow;
+using settings_test::kDefaultFile;
+using settings_test::readBytes;
+using settings_test::writeBytes;
+
+// Literal bytes, NULs included.
+template <std::size_t N>
+QByteArray bytes(const char (&s)[N]) {
+    return QByteArray(s, N - 1);
+}
+
+struct Loaded {
+    FakeKeyTable keys;
+    FakeWindow window;
+    keymap::SystemSettings system;
+};
+
+bool hasDefaults(const Loaded& l) {
+    return l.keys.text(1, keymap::KeyField::JCode) == "1024" &&
+           l.keys.text(12, keymap::KeyField::Symbol) == "L" && l.window.left() == 100 &&
+           l.window.top() == 100 && l.system.Differ == 5 && l.system.ValFirst == 200 &&
+           l.system.ValNext == 100;
+}
+
+// Runs `body` in a child process and gives its exit code (-1: it did not end normally).
+template <class F>
+int inChild(F body) {
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    if (child < 0) return -1;
+    if (child == 0) _exit(body());
+    int status = 0;
+    pid_t done = 0;
+    for (int i = 0; i < 1000 && done == 0; ++i) {
+        done = waitpid(child, &status, WNOHANG);
+        if (done == 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (done == 0) {
+        kill(child, SIGKILL);
+        waitpid(child, &status, 0);
+        return -1;
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+class SettingsFaults : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    QString path() const { return dir.filePath("Control.ini"); }
+};
+
+// Windows-1251 leaves 0x98 undefined; a file can hold it (and NUL bytes) anyway. Such
+// bytes load as replacement characters and, untouched, go back to the disk as they were.
+TEST_F(SettingsFaults, BytesTheCodePageLacksSurviveASave) {
+    QByteArray file = kDefaultFile;
+    file.replace("Descript=\xD1\xF2\xEE\xEF", bytes("Descript=\x98\xD1\x98\0z"));
+    file.replace("[Position]", bytes("[Odd \x98 section]\r\n\x98=\x98\r\nx\0y=1\r\n[Position]"));
+    file.replace("J.Code=1024\r\nShift=0\r\nCtrl=0\r\nAlt=0\r\nSymbol=C",
+                 "J.Code=\x98\r\nShift=0\r\nCtrl=0\r\nAlt=0\r\nSymbol=C");
+    ASSERT_TRUE(writeBytes(path(), file));
+
+    IniFile ini(path());
+    Loaded l;
+    settings::load(ini, l.keys, l.window, l.system);
+    EXPECT_EQ(l.keys.text(2, keymap::KeyField::Descript),
+              QString::fromUtf8("\uFFFDС\uFFFD") + QChar(0) + "z");
+    EXPECT_EQ(l.keys.text(3, keymap::KeyField::JCode), QString(QChar(0xFFFD)));
+    settings::Save_all(ini, l.keys, l.window, l.system);
+    EXPECT_EQ(readBytes(path()), file);
+
+    // An edit elsewhere leaves those lines alone too.
+    l.keys.setText(1, keymap::KeyField::JCode, "7");
+    settings::Save_all(ini, l.keys, l.window, l.system);
+    QByteArray edited = file;
+    edited.replace(edited.indexOf("J.Code=1024"), 11, "J.Code=7");  // row 1's
+    EXPECT_EQ(readBytes(path()), edited);
+}
+
+// A pipe would block the start-up in open() until someone writes to it.
+TEST_F(SettingsFaults, PipeInPlaceOfTheFileDoesNotHangTheStart) {
+    ASSERT_EQ(mkfifo(path().toLocal8Bit().constData(), 0644), 0);
+    const int code = inChild([&] {
+        IniFile ini(path());
+        Loaded l;
+        settings::load(ini, l.keys, l.window, l.system);
+        if (!hasDefaults(l)) return 1;
+        try {
+            settings::Save_all(ini, l.keys, l.window, l.system);
+            return 2;
+        } catch (const settings::WriteError&) {
+            return 0;
+        }
+    });
+    EXPECT_EQ(code, 0) << "-1: hung or crashed, 1: not the defaults, 2: saved over the pipe";
+    EXPECT_FALSE(QFileInfo(path()).isFile());
+}
+
+// Root reads any file, so the test drops to an unprivileged user in a child first.
+TEST_F(SettingsFaults, FileWithoutReadPermissionGivesDefaultsAndIsKept) {
+    QByteArray file = kDefaultFile;
+    file.replace("J.Code=1024", "J.Code=1");
+    ASSERT_TRUE(writeBytes(path(), file));
+    ASSERT_EQ(chmod(path().toLocal8Bit().constData(), 0200), 0);  // write only
+    ASSERT_EQ(chmod(dir.path().toLocal8Bit().constData(), 0777), 0);
+    const bool root = geteuid() == 0;
+
+    const int code = inChild([&] {
+        if (root && (setgid(65534) != 0 || setuid(65534) != 0)) return 10;
+        if (access(path().toLocal8Bit().constData(), R_OK) == 0) return 11;
+        IniFile ini(path());
+        if (ini.diskState() != IniFile::DiskState::Unreadable) return 1;
+        Loaded l;
+        settings::load(ini, l.keys, l.window, l.system);
+        if (!hasDefaults(l)) return 2;
+        try {
+            // Its other lines could not be kept, so the save refuses to replace it.
+            settings::Save_all(ini, l.keys, l.window, l.system);
+            return 3;
+        } catch (const settings::WriteError& e) {
+            return QString::fromUtf8(e.what()) ==
+                           "Unable to write to " + QFileInfo(path()).absoluteFilePath()
+                       ? 0
+                       : 4;
+        }
+    });
+    ASSERT_NE(code, 10) << "could not become an unprivileged user";
+    ASSERT_NE(code, 11) << "the file is still readable";
+    EXPECT_EQ(code, 0) << "1: not unreadable, 2: not the defaults, 3: saved, 4: wrong text";
+    ASSERT_EQ(chmod(path().toLocal8Bit().constData(), 0600), 0);
+    EXPECT_EQ(readBytes(path()), file);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"Control.ini"});
+}
+
+}  // namespace
