@@ -189,6 +189,11 @@ QString ControlSocket::run(const ControlCommand& command,
         case Kind::Block:
             return ok + QLatin1Char(' ') + device::formatBlockBytes(emulator_.blockBytes());
         case Kind::Get: {
+            if (windowActive_ && command.name == QLatin1String("WindowActive")) {
+                const std::optional<bool> active = windowActive_();
+                if (!active) return refusal(QStringLiteral("the main window is not up yet"));
+                return *active ? QStringLiteral("ok 1") : QStringLiteral("ok 0");
+            }
             const StateAnswer state = readControlState(mainWindow_(), command.name);
             if (!state.ok) return refusal(state.text);
             return state.text.isEmpty() ? ok : ok + QLatin1Char(' ') + state.text;

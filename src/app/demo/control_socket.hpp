@@ -7,6 +7,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <optional>
 
 #include "app/demo/control_commands.hpp"
 #include "device/controller_emulator.hpp"
@@ -40,6 +41,11 @@ public:
     bool listen(const QString& path);
     QString errorString() const { return error_; }
     QString path() const { return path_; }
+    // Where `get WindowActive` reads the key mapper's flag; without one, the window's
+    // property of that name.
+    void setWindowActiveSource(std::function<std::optional<bool>()> source) {
+        windowActive_ = std::move(source);
+    }
     int clientCount() const { return static_cast<int>(clients_.size()); }
 
     // The answer to one line, for commands that answer at once; empty for a burst, whose
@@ -61,6 +67,7 @@ private:
 
     device::ControllerEmulator& emulator_;
     std::function<QWidget*()> mainWindow_;
+    std::function<std::optional<bool>()> windowActive_;
     QLocalServer* server_ = nullptr;
     QString path_;
     QString error_;

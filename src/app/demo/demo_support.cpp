@@ -7,6 +7,7 @@
 
 #include "app/demo/control_socket.hpp"
 #include "app/demo/simulator_window.hpp"
+#include "ui/tform1.hpp"
 
 namespace demo {
 
@@ -18,6 +19,11 @@ DemoSupport::DemoSupport(device::ControllerEmulator& emulator, std::function<QWi
     const QString path = qEnvironmentVariable(ControlSocket::EnvironmentVariable);
     if (!path.isEmpty()) {
         socket_ = std::make_unique<ControlSocket>(emulator, mainWindow_);
+        socket_->setWindowActiveSource([this]() -> std::optional<bool> {
+            auto* form = qobject_cast<ui::TForm1*>(mainWindow_());
+            if (!form) return std::nullopt;
+            return form->keyMapper().WindowActive();
+        });
         if (!socket_->listen(path)) {
             std::fprintf(stderr, "drevonix-demo: no control socket at %s: %s\n",
                          qUtf8Printable(path), qUtf8Printable(socket_->errorString()));
