@@ -36,8 +36,10 @@ openbox >"$work/openbox.log" 2>&1 &
 pids+=($!)
 sleep 1
 
-# The program's settings go to a throw-away folder, not to the user's.
-XDG_CONFIG_HOME=$work LANG=ru_RU.UTF-8 LC_ALL=ru_RU.UTF-8 "$demo" >"$work/demo.log" 2>&1 &
+# A copy in a throw-away folder: its settings file is made beside it, from the defaults,
+# and no other running copy counts as a first instance.
+cp "$demo" "$work/drevonix-demo"
+XDG_CONFIG_HOME=$work LANG=ru_RU.UTF-8 LC_ALL=ru_RU.UTF-8 "$work/drevonix-demo" >"$work/demo.log" 2>&1 &
 pids+=($!)
 window=""
 for _ in $(seq 100); do
