@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# The demo starts as the program does, as a tray icon only; a click on the icon shows the
+# main window, with the emulated controller connected, and the simulator window beside it.
+. "${DREVONIX_E2E_LIB:-$(dirname "$0")/lib}/desktop.sh"
+. "$DREVONIX_E2E_LIB/demo.sh"
+
+demo_need
+desktop_start
+demo_start
+sleep 1
+demo_main >/dev/null && fail "the main window is shown at start"
+demo_simulator >/dev/null && fail "the simulator window is shown at start"
+expect_get window.visible 0
+expect_get WindowActive 0
+shot start
+
+show_main
+expect_get window.active 1
+expect_get WindowActive 1
+expect_get StatusBar.0 "Устройство подключено"
+expect_get StatusBar.1 "$PRODUCT_NAME"
+wait_for "the simulator window" 5 demo_simulator
+sleep 0.5
+read -r mx my mw mh < <(window_geometry "$MAIN")
+read -r sx sy sw sh < <(window_geometry "$(demo_simulator)")
+e2e_log "main window at $mx,$my ${mw}x$mh; simulator at $sx,$sy ${sw}x$sh"
+# Beside, not over it, and whole on the screen.
+[ "$sx" -ge $((mx + mw)) ] || [ $((sx + sw)) -le "$mx" ] || fail "the simulator covers the main window"
+[ "$sx" -ge 0 ] && [ $((sx + sw)) -le 1024 ] && [ $((sy + sh)) -le 768 ] || fail "the simulator is off the screen"
+# Showing the simulator did not take the activation from the main window.
+expect_get window.active 1
+shot shown
+e2e_log "PASS"
