@@ -55,6 +55,9 @@ sleep "$settle"
 shoot() {
     # xwininfo, not xdotool: the latter misplaces windows that a window manager reparented.
     local info X Y WIDTH HEIGHT extents left=0 right=0 top=0 bottom=0
+    # In front of the demo's other windows, which the cut would otherwise take in.
+    xdotool windowraise "$window"
+    sleep 0.3
     info=$(xwininfo -id "$window")
     X=$(sed -n 's/.*Absolute upper-left X: *//p' <<<"$info")
     Y=$(sed -n 's/.*Absolute upper-left Y: *//p' <<<"$info")

@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# drevonix-demo on a desktop without a tray: the window is shown at start, keeps running
+# for a minute, and its charts keep moving all the while.
+. "${DREVONIX_E2E_LIB:-$(dirname "$0")/lib}/desktop.sh"
+
+[ -x "${DREVONIX_DEMO_EXE:-}" ] || skip "drevonix-demo is not built"
+need_tools compare convert
+desktop_start --no-tray
+exe=$(private_copy "$DREVONIX_DEMO_EXE")
+
+spawn demo "$exe"
+DEMO=$SPAWNED
+alive() { kill -0 "$DEMO" 2>/dev/null; }
+main_window() { xdotool search --onlyvisible --name '^Drevonix v2\.2$' 2>/dev/null | head -n1; }
+has_main_window() { [ -n "$(main_window)" ]; }
+wait_for "the main window" 20 has_main_window
+window=$(main_window)
+xdotool windowraise "$window"
+
+# The two charts of the indicators page, in client coordinates.
+charts() { import -window "$window" -crop 481x337+4+96 +repage "$WORK/$1.png"; }
+rss() { ps -o rss= -p "$DEMO" | tr -d ' '; }
+
+charts t0
+rss0=$(rss)
+e2e_log "started, ${rss0} kB resident"
+for t in 10 20 30 40 50 60; do
+    sleep 10
+    alive || fail "the demo ended after less than ${t}s"
+    charts "t$t"
+    prev="t$((t - 10))"
+    changed=$(compare -metric AE "$WORK/$prev.png" "$WORK/t$t.png" null: 2>&1 || true)
+    [ "${changed%% *}" != 0 ] || fail "the charts did not move between ${prev#t}s and ${t}s"
+    e2e_log "${t}s: ${changed%% *} chart pixels changed, $(rss) kB resident"
+done
+e2e_log "ran for a minute: ${rss0} kB resident at the start, $(rss) kB at the end, $(ps -o time= -p "$DEMO" | tr -d ' ') of CPU"
