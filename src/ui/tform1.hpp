@@ -98,7 +98,6 @@ private:
     void usePixelFontSizes();
     void narrowFontToLayout();
     void setUpTabs();
-    void setUpFocusChain();
     void setUpPopupMenu();
 
     device::HidLibrary& hid_;
