@@ -7,6 +7,7 @@
 #   demo_quit                 "quit" through the socket; waits for the end, checks status 0
 #   sim CMD...                one answer line per command; fails on an error answer
 #   sim_get NAME              the value of "get NAME", without the "ok"
+#   sim_block                 the emulator's stored block, 26 hex bytes
 #   wait_get NAME VALUE SECS  until "get NAME" gives VALUE
 #   expect_get NAME VALUE     fails unless "get NAME" gives VALUE now
 #   show_main                 a left click on the tray icon; MAIN is the main window
@@ -30,6 +31,12 @@ sim_get() {
     a=${a#ok}
     printf '%s\n' "${a# }"
 }
+sim_block() {
+    local a
+    a=$(sim block) || return 1
+    printf '%s\n' "${a#ok }"
+}
+sim_block_is() { [ "$(sim_block)" = "$1" ]; }
 sim_get_is() { [ "$(sim_get "$1")" = "$2" ]; }
 wait_get() { wait_for "$1 to read \"$2\"" "$3" sim_get_is "$1" "$2"; }
 expect_get() {

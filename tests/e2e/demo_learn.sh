@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Teaching a wheel button: a click in jcode05 and a held button write its code there; a
+# click in smb05 and a key write the key's character and its virtual-key code.
+. "${DREVONIX_E2E_LIB:-$(dirname "$0")/lib}/desktop.sh"
+. "$DREVONIX_E2E_LIB/demo.sh"
+
+demo_need
+desktop_start
+demo_start
+show_main
+expect_get jcode05 1024
+learn_row5
+# Only the focused row learned.
+expect_get jcode04 1024
+expect_get jcode06 1024
+expect_get smb04 D
+expect_get smb06 F
+# Codes reach only a focused code field: with the symbol edit focused, nothing changes.
+sim "burst 1500 1" >/dev/null
+expect_get jcode05 700
+expect_get smb05 X
+shot learned
+e2e_log "PASS"
