@@ -59,7 +59,14 @@ SingleInstance::Role SingleInstance::claim() {
     QElapsedTimer clock;
     clock.start();
     while (clock.elapsed() < 3000) {
-        if (lock_->tryLock(0)) return listen() ? Role::First : Role::Failed;
+        if (lock_->tryLock(0)) {
+            // Without the socket a later start cannot bring our window up, but the lock
+            // still keeps it from running a second key mapper: run all the same.
+            if (!listen())
+                qWarning("drevonix: cannot listen on %s: %s", qPrintable(serverName()),
+                         qPrintable(server_->errorString()));
+            return Role::First;
+        }
         if (lock_->error() != QLockFile::LockFailedError) return Role::Failed;
         if (askFirst()) return Role::Second;
         QThread::msleep(100);

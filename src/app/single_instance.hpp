@@ -26,9 +26,10 @@ public:
 
     enum class Role { First, Second, Failed };
 
-    // First: the lock is ours and we listen for later starts. Second: another process
-    // holds the lock and has been asked to show its window. Failed: neither (a lock we
-    // cannot take and no one answering); the caller should not run a second key mapper.
+    // First: the lock is ours, and we listen for later starts when we can. Second: another
+    // process holds the lock and has been asked to show its window. Failed: neither (a
+    // lock we cannot take and no one answering); the caller should not run a second key
+    // mapper.
     Role claim();
 
     // The name shared by the lock file and the socket, from the user and the settings path.

@@ -85,4 +85,16 @@ TEST(SingleInstance, LockAndSocketLeftByACrashAreTakenOver) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return raised.count() == 1; }, 2000));
 }
 
+TEST(SingleInstance, RunsWhereNoSocketCanBeMade) {
+    testApp();
+    QTemporaryDir tmp;
+    // Deeper than a Unix socket path may be: the lock alone must still let us run.
+    const QString deep = tmp.path() + "/" + QString(120, QLatin1Char('d'));
+    ASSERT_TRUE(QDir().mkpath(deep));
+    SingleInstance first(deep + "/Control.ini", deep);
+    EXPECT_EQ(first.claim(), Role::First);
+    SingleInstance second(deep + "/Control.ini", deep);
+    EXPECT_EQ(second.claim(), Role::Failed);
+}
+
 }  // namespace
