@@ -19,6 +19,7 @@
 #include "ui/parameter_page.hpp"
 #include "ui/status_panels.hpp"
 #include "ui/telemetry_page.hpp"
+#include "ui/tray_icon.hpp"
 #include "ui_tform1.h"
 
 // The pictures live in a static library; their registration has to be pulled in by name.
@@ -197,7 +198,12 @@ void TForm1::TabControl1Change(int index) {
             const QSignalBlocker blocker(ui_->TabControl1);
             ui_->TabControl1->setCurrentIndex(0);
             ui_->Panel1->show();
-            hide();
+            // Hidden, the window comes back through the tray icon. Without a notification
+            // area nothing could bring it back, so it goes to the taskbar instead.
+            if (tray_ && tray_->trayAvailable())
+                hide();
+            else
+                showMinimized();
             break;
         }
         default:

@@ -126,6 +126,7 @@ private:
     std::unique_ptr<device::SimulatedLibrary> hid_;
     std::unique_ptr<ui::TForm1> form_;
     QTemporaryDir settingsDir_;
+    bool trayAvailable_ = false;
 
     template <class T = QWidget>
     T* control(const QString& name) {
@@ -148,7 +149,8 @@ private slots:
         auto& options = ui::lifecycleOptions();
         options.settingsPath = settingsDir_.filePath(QStringLiteral("Control.ini"));
         options.greet = [] {};
-        options.trayProbe = [] { return false; };
+        trayAvailable_ = false;
+        options.trayProbe = [this] { return trayAvailable_; };
         emulator_ = std::make_unique<device::ControllerEmulator>();
         emulator_->unplug();
         hid_ = std::make_unique<device::SimulatedLibrary>(*emulator_);
@@ -405,19 +407,26 @@ private slots:
 
     void tabsAndTheirPages_data() {
         QTest::addColumn<int>("tab");
+        QTest::addColumn<bool>("tray");
         QTest::addColumn<QString>("shownPage");
         QTest::addColumn<bool>("windowHidden");
+        QTest::addColumn<bool>("minimised");
         QTest::addColumn<int>("selectedAfter");
-        QTest::newRow("indicators") << 0 << "Panel1" << false << 0;
-        QTest::newRow("parameters") << 1 << "Panel2" << false << 1;
-        QTest::newRow("buttons") << 2 << "Panel3" << false << 2;
-        QTest::newRow("hide") << 3 << "Panel1" << true << 0;
+        QTest::newRow("indicators") << 0 << true << "Panel1" << false << false << 0;
+        QTest::newRow("parameters") << 1 << true << "Panel2" << false << false << 1;
+        QTest::newRow("buttons") << 2 << true << "Panel3" << false << false << 2;
+        QTest::newRow("hide to the tray") << 3 << true << "Panel1" << true << false << 0;
+        // Hidden without a tray, the window could never come back.
+        QTest::newRow("no tray: to the taskbar") << 3 << false << "Panel1" << false << true << 0;
     }
     void tabsAndTheirPages() {
         QFETCH(int, tab);
+        QFETCH(bool, tray);
         QFETCH(QString, shownPage);
         QFETCH(bool, windowHidden);
+        QFETCH(bool, minimised);
         QFETCH(int, selectedAfter);
+        trayAvailable_ = tray;
         auto* tabs = control<QTabBar>("TabControl1");
         QCOMPARE(tabs->count(), 4);
         const QStringList captions{"Индикаторы", "Параметры", "Кнопки", "Свернуть"};
@@ -430,6 +439,7 @@ private slots:
         tabs->setCurrentIndex(tab);
         QCOMPARE(tabs->currentIndex(), selectedAfter);
         QCOMPARE(form_->isHidden(), windowHidden);
+        QCOMPARE(form_->isMinimized(), minimised);
         for (const char* page : {"Panel1", "Panel2", "Panel3"})
             QCOMPARE(control(page)->isVisibleTo(form_.get()), shownPage == page);
     }
