@@ -1,6 +1,7 @@
 #include "app/demo/control_socket.hpp"
 
 #include <QAction>
+#include <QDir>
 #include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -34,8 +35,14 @@ ControlSocket::~ControlSocket() {
     for (auto& [socket, client] : clients_) socket->disconnect(this);
 }
 
-bool ControlSocket::listen(const QString& path) {
+bool ControlSocket::listen(const QString& name) {
     error_.clear();
+#ifdef Q_OS_UNIX
+    // A relative name would land in the temporary folder; a path means where it says.
+    const QString path = QDir::current().absoluteFilePath(name);
+#else
+    const QString path = name;
+#endif
     if (server_) {
         server_->close();
         delete server_;

@@ -38,6 +38,7 @@ public:
 
     // Listens at `path`. A socket file left behind by an ended run is removed first; one
     // that another program still answers on is not taken over.
+    // A relative path counts from the current folder.
     bool listen(const QString& path);
     QString errorString() const { return error_; }
     QString path() const { return path_; }

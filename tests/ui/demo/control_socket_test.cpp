@@ -348,6 +348,16 @@ private slots:
         Client still(path_);
         QCOMPARE(still.ask("get tab"), QStringLiteral("ok 0"));
 
+        // A relative path is taken from the current folder, not the temporary one.
+        const QString here = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(dir_.path()));
+        demo::ControlSocket relative(*emulator_, [] { return static_cast<QWidget*>(nullptr); });
+        const bool listening = relative.listen(QStringLiteral("relative.sock"));
+        QDir::setCurrent(here);
+        QVERIFY2(listening, qPrintable(relative.errorString()));
+        QCOMPARE(relative.path(), pathIn("relative.sock"));
+        QVERIFY(QFileInfo::exists(pathIn("relative.sock")));
+
         // A file that is no socket is never removed.
         const QString plain = pathIn("notes.txt");
         QFile f(plain);
