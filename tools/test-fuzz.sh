@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang (AddressSanitizer and UndefinedBehaviorSanitizer
+# inside) in a folder of their own, fuzzes each for a bounded time from a copy of its
+# seed corpus, and prints how many inputs each one ran.
+#   tools/test-fuzz.sh [SECONDS_PER_TARGET]   (default 30)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${DREVONIX_FUZZ_BUILD:-build-fuzz}
+seconds=${1:-30}
+CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DDREVONIX_FUZZ=ON -DDREVONIX_WERROR=ON \
+    -DDREVONIX_BENCH=OFF -DDREVONIX_E2E=OFF -DDREVONIX_FUZZ_SECONDS="$seconds"
+targets=(fuzz_report_dispatch fuzz_ini_file fuzz_number_syntax fuzz_vk_table)
+cmake --build "$build" -j2 --target "${targets[@]}"
+summary=$build/tests/fuzz/fuzz-executions.txt
+rm -f "$summary"
+status=0
+ctest --test-dir "$build" --output-on-failure -j2 -L fuzz || status=$?
+echo "Fuzzing, ${seconds} s per target:"
+cat "$summary" 2>/dev/null || true
+exit "$status"
