@@ -78,7 +78,9 @@ VerticalPan::VerticalPan(QChartView* view) : QObject(view), view_(view) {
 }
 
 bool VerticalPan::eventFilter(QObject* watched, QEvent* event) {
-    if (watched != view_->viewport()) return false;
+    // Not view_->viewport(): the viewport's destructor still sends events here while the
+    // view is half destroyed, and no longer a QAbstractScrollArea.
+    if (watched->parent() != view_) return false;
     switch (event->type()) {
         case QEvent::MouseButtonPress: {
             auto* e = static_cast<QMouseEvent*>(event);

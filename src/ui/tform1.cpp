@@ -98,6 +98,9 @@ TForm1::TForm1(device::HidLibrary& hid, keymap::KeyEmitter* emitter, QWidget* pa
 }
 
 TForm1::~TForm1() {
+    // The activation hook filters this window's events until QWidget's destructor deletes
+    // it, when keyMapper_ is already gone: take it down while the mapper still lives.
+    qDeleteAll(findChildren<WindowActivationHook*>(Qt::FindDirectChildrenOnly));
     if (Form1 == this) Form1 = nullptr;
 }
 
