@@ -1,0 +1,248 @@
+// Cost of the device link: decoding each input report type, encoding the parameter block,
+// and the whole road of one wheel report from the emulator's hand-over through the library's
+// queue and notification, DeviceEventHook and JoyCode to the emitter.
+#include <benchmark/benchmark.h>
+
+#include <QCoreApplication>
+#include <array>
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+#include "device/controller_emulator.hpp"
+#include "device/device_event_hook.hpp"
+#include "device/reports.hpp"
+#include "device/simulated_library.hpp"
+#include "keymap/key_mapper.hpp"
+#include "params/parameter_form.hpp"
+
+// Counts heap allocations, so that a per-report allocation shows in the figures.
+namespace {
+std::atomic<long> gAllocations{0};
+}
+
+void* operator new(std::size_t size) {
+    gAllocations.fetch_add(1, std::memory_order_relaxed);
+    if (void* p = std::malloc(size ? size : 1)) return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+
+namespace {
+
+void countAllocations(benchmark::State& state, long before) {
+    state.counters["allocs/op"] = benchmark::Counter(
+        static_cast<double>(gAllocations.load() - before), benchmark::Counter::kAvgIterations);
+}
+
+device::Report parameterReport() {
+    device::Report r{};
+    device::writeParameterBlock(r, device::factoryParameterBlock());
+    r[1] = device::ReportParameters;
+    return r;
+}
+
+device::Report telemetryReport() {
+    device::Report r{};
+    r[1] = device::ReportTelemetry;
+    const device::RawTelemetry t = device::ControllerEmulator::nominalTelemetry();
+    r[2] = static_cast<std::uint8_t>(t.acc & 0xFF);
+    r[3] = static_cast<std::uint8_t>(t.acc >> 8);
+    r[4] = static_cast<std::uint8_t>(t.atx & 0xFF);
+    r[5] = static_cast<std::uint8_t>(t.atx >> 8);
+    r[6] = static_cast<std::uint8_t>(t.temperature & 0xFF);
+    r[7] = static_cast<std::uint8_t>(t.temperature >> 8);
+    return r;
+}
+
+device::Report buttonReport(std::uint16_t code) {
+    device::Report r{};
+    r[1] = device::ReportButtonCode;
+    r[2] = static_cast<std::uint8_t>(code & 0xFF);
+    r[3] = static_cast<std::uint8_t>(code >> 8);
+    return r;
+}
+
+void BM_DecodeParameterBlock(benchmark::State& state) {
+    device::Report r = parameterReport();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(r.data());
+        device::ParameterValues v = device::decodeParameterValues(device::readParameterBlock(r));
+        benchmark::DoNotOptimize(v);
+    }
+}
+BENCHMARK(BM_DecodeParameterBlock);
+
+// The block as the parameter page shows it: the sixteen edit texts.
+void BM_DecodeParameterBlockToTexts(benchmark::State& state) {
+    device::Report r = parameterReport();
+    const long before = gAllocations.load();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(r.data());
+        params::ParameterTexts t = params::displayTexts(
+            device::decodeParameterValues(device::readParameterBlock(r)), QLatin1Char(','));
+        benchmark::DoNotOptimize(t);
+    }
+    countAllocations(state, before);
+}
+BENCHMARK(BM_DecodeParameterBlockToTexts);
+
+void BM_DecodeTelemetry(benchmark::State& state) {
+    device::Report r = telemetryReport();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(r.data());
+        device::Measurements m = device::decodeTelemetry(r);
+        benchmark::DoNotOptimize(m);
+    }
+}
+BENCHMARK(BM_DecodeTelemetry);
+
+void BM_DecodeButtonCode(benchmark::State& state) {
+    device::Report r = buttonReport(700);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(r.data());
+        benchmark::DoNotOptimize(device::decodeButtonCode(r));
+    }
+}
+BENCHMARK(BM_DecodeButtonCode);
+
+void BM_EncodeParameterBlock(benchmark::State& state) {
+    const device::RawParameterBlock block = device::factoryParameterBlock();
+    device::Report out{};
+    for (auto _ : state) {
+        device::writeParameterBlock(out, block);
+        benchmark::DoNotOptimize(out.data());
+    }
+}
+BENCHMARK(BM_EncodeParameterBlock);
+
+// What the write button encodes: each edit's text validated and put into the report.
+void BM_EncodeParameterTexts(benchmark::State& state) {
+    std::array<QString, params::ParameterFieldCount> texts;
+    for (std::size_t i = 0; i < texts.size(); ++i)
+        texts[i] = params::ParameterFields[i].defaultText;
+    texts[0] = QStringLiteral("12,5");
+    device::Report out{};
+    const long before = gAllocations.load();
+    for (auto _ : state) {
+        for (std::size_t i = 0; i < texts.size(); ++i) {
+            const params::ParameterField& f = params::ParameterFields[i];
+            const auto v = params::acceptedValue(f, texts[i], QLatin1Char(','));
+            params::encodeField(out, f, v.value_or(f.defaultValue()));
+        }
+        benchmark::DoNotOptimize(out.data());
+    }
+    countAllocations(state, before);
+}
+BENCHMARK(BM_EncodeParameterTexts);
+
+// A key table with all twelve rows filled, row 05 answering code 700 with X.
+struct Table final : keymap::KeyTableView {
+    std::array<QString, keymap::KeyTableRows> codes, values;
+    Table() {
+        for (int i = 0; i < keymap::KeyTableRows; ++i) {
+            codes[static_cast<std::size_t>(i)] = QString::number(1024 + 40 * i);
+            values[static_cast<std::size_t>(i)] = QString::number(65 + i);
+        }
+        codes[4] = QStringLiteral("700");
+        values[4] = QStringLiteral("88");
+    }
+    QString text(int row, keymap::KeyField f) const override {
+        const auto i = static_cast<std::size_t>(row - 1);
+        if (f == keymap::KeyField::JCode) return codes[i];
+        if (f == keymap::KeyField::Value) return values[i];
+        return QString();
+    }
+    void setText(int row, keymap::KeyField f, const QString& t) override {
+        if (f == keymap::KeyField::JCode) codes[static_cast<std::size_t>(row - 1)] = t;
+    }
+    bool tick(int, keymap::KeyTick) const override { return false; }
+    void setTick(int, keymap::KeyTick, bool) override {}
+    int focusedCodeRow() const override { return 0; }
+};
+
+struct NullStatus : device::StatusView {
+    void setPanelText(int, const QString&) override {}
+};
+
+// Everything between the emulator and the emitter, as the program wires it.
+struct Road {
+    device::ControllerEmulator emulator;
+    device::SimulatedLibrary hid{emulator};
+    device::Report in{};
+    device::Measurements latest;
+    NullStatus status;
+    device::DeviceEventHook hook{hid, in, latest, status};
+    Table table;
+    keymap::RecordingEmitter emitter;
+    keymap::SteadyClock clock;
+    keymap::KeyMapper mapper{table, emitter, clock};
+
+    explicit Road(const keymap::SystemSettings& settings) {
+        emulator.setRate(device::ControllerEmulator::DefaultRate);
+        hook.setButtonCodeSink(&mapper);
+        hook.attach();
+        mapper.systemSettings() = settings;
+        hid.Connect();
+        // Plugged, changed: read notifications are on from here.
+        QCoreApplication::sendPostedEvents();
+    }
+};
+
+// deliver: how the queued notification reaches the hook. false: only the posted events
+// (the code's own cost); true: a pass of the event loop, with its poll of the descriptors.
+void runRoad(benchmark::State& state, const keymap::SystemSettings& settings, bool loop) {
+    Road road(settings);
+    const device::Report r = buttonReport(700);
+    std::size_t taps = 0;
+    long reports = 0;
+    const long before = gAllocations.load();
+    for (auto _ : state) {
+        // The hand-over: what the emulator's send timer does for each report.
+        emit road.emulator.inputReport(r);
+        if (loop)
+            QCoreApplication::processEvents();
+        else
+            QCoreApplication::sendPostedEvents();
+        ++reports;
+        // Kept short, so that the recording's growth is not what is measured.
+        if (road.emitter.events.size() >= 1024) {
+            taps += road.emitter.events.size();
+            road.emitter.events.clear();
+        }
+    }
+    taps += road.emitter.events.size();
+    countAllocations(state, before);
+    state.counters["key_events/report"] =
+        benchmark::Counter(static_cast<double>(taps) / static_cast<double>(reports));
+    if (road.hid.droppedReports() != 0 || road.hid.queuedReports() != 0)
+        state.SkipWithError("reports were dropped or left in the queue");
+}
+
+// Val.First 1, Val.Next 1: every report fires and row 05 types X (a press and a release).
+void BM_ReportRoadFiring(benchmark::State& state) {
+    runRoad(state, {5, 1, 1}, state.range(0) != 0);
+}
+BENCHMARK(BM_ReportRoadFiring)->ArgName("event_loop")->Arg(0)->Arg(1);
+
+// A first delay that never ends: every report is only counted.
+void BM_ReportRoadNotFiring(benchmark::State& state) {
+    runRoad(state, {5, 2000000000, 100}, state.range(0) != 0);
+}
+BENCHMARK(BM_ReportRoadNotFiring)->ArgName("event_loop")->Arg(0)->Arg(1);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
