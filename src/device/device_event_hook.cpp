@@ -22,9 +22,14 @@ DeviceEventHook::DeviceEventHook(HidLibrary& hid, Report& inReport, Measurements
                                  StatusView& status)
     : hid_(hid), in_(inReport), latest_(latest), status_(status) {}
 
+DeviceEventHook::~DeviceEventHook() {
+    QObject::disconnect(connection_);
+}
+
 void DeviceEventHook::attach() {
-    QObject::connect(&hid_, &HidLibrary::DeviceNotifyMessage, &hid_,
-                     [this](int event, HidLibrary::Handle h) { handle(event, h); });
+    QObject::disconnect(connection_);
+    connection_ = QObject::connect(&hid_, &HidLibrary::DeviceNotifyMessage, &hid_,
+                                   [this](int event, HidLibrary::Handle h) { handle(event, h); });
 }
 
 bool DeviceEventHook::isController(HidLibrary::Handle h) const {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QObject>
 #include <QString>
 #include <cstdint>
 
@@ -42,6 +43,10 @@ void showInitialStatus(StatusView& status);
 class DeviceEventHook {
 public:
     DeviceEventHook(HidLibrary& hid, Report& inReport, Measurements& latest, StatusView& status);
+    // The library may outlive the hook: no notification reaches a hook that is gone.
+    ~DeviceEventHook();
+    DeviceEventHook(const DeviceEventHook&) = delete;
+    DeviceEventHook& operator=(const DeviceEventHook&) = delete;
 
     void setParameterDisplay(ParameterDisplay* display) { params_ = display; }
     void setButtonCodeSink(ButtonCodeSink* sink) { buttons_ = sink; }
@@ -61,6 +66,7 @@ private:
     StatusView& status_;
     ParameterDisplay* params_ = nullptr;
     ButtonCodeSink* buttons_ = nullptr;
+    QMetaObject::Connection connection_;
 };
 
 }  // namespace device

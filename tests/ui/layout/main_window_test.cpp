@@ -405,6 +405,17 @@ private slots:
         QTRY_COMPARE(form_->statusView().panelText(0), QStringLiteral("Устройство отключено"));
     }
 
+    // A library outlives the windows built over it (tests, a restarted window): the old
+    // window's hook must not receive the new one's notifications.
+    void aWindowGoneLeavesNoHookBehind() {
+        form_.reset();
+        emulator_->plug();
+        form_ = std::make_unique<ui::TForm1>(*hid_);
+        QTRY_COMPARE(form_->statusView().panelText(0), QStringLiteral("Устройство подключено"));
+        emulator_->unplug();
+        QTRY_COMPARE(form_->statusView().panelText(0), QStringLiteral("Устройство отключено"));
+    }
+
     void tabsAndTheirPages_data() {
         QTest::addColumn<int>("tab");
         QTest::addColumn<bool>("tray");
