@@ -6,7 +6,7 @@ packages=(
   cmake g++ ninja-build pkg-config qt6-base-dev qt6-charts-dev libqt6charts6 libqt6opengl6-dev
   qt6-svg-dev libqt6svg6 libxkbcommon-dev libhidapi-dev libudev-dev libxtst-dev libx11-dev
   libevdev-dev libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool trayer openbox
-  x11-utils x11-xserver-utils fonts-dejavu-core imagemagick clang libclang-rt-14-dev
+  x11-utils x11-xserver-utils fonts-dejavu-core fonts-dejavu-extra imagemagick clang libclang-rt-14-dev
 )
 missing=()
 for p in "${packages[@]}"; do
