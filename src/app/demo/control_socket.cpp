@@ -93,19 +93,24 @@ void ControlSocket::onNewConnection() {
 }
 
 void ControlSocket::serve(QLocalSocket* socket) {
-    auto it = clients_.find(socket);
-    if (it == clients_.end()) return;
-    Client& c = it->second;
-    while (!c.busy) {
+    // Looked up afresh after every answer: writing to a peer that has gone may disconnect
+    // it on the spot, and with that the client is forgotten.
+    for (;;) {
+        const auto it = clients_.find(socket);
+        if (it == clients_.end() || it->second.busy) return;
+        Client& c = it->second;
         const qsizetype end = c.buffer.indexOf('\n');
         if (end < 0) {
             if (c.buffer.size() > MaxLineBytes) {
-                if (!c.discarding) answer(socket, refusal(QStringLiteral("line too long")));
-                c.discarding = true;
                 c.buffer.clear();
+                if (!c.discarding) {
+                    c.discarding = true;
+                    answer(socket, refusal(QStringLiteral("line too long")));
+                    continue;
+                }
             }
             const QByteArray more = socket->read(MaxLineBytes);
-            if (more.isEmpty()) break;
+            if (more.isEmpty()) return;
             c.buffer += more;
             continue;
         }
@@ -122,7 +127,7 @@ void ControlSocket::serve(QLocalSocket* socket) {
         QPointer<QLocalSocket> guard(socket);
         const QString reply = execute(line, [this, guard](const QString& late) {
             if (!guard) return;
-            auto again = clients_.find(guard.data());
+            const auto again = clients_.find(guard.data());
             if (again == clients_.end()) return;
             again->second.busy = false;
             answer(guard.data(), late);
@@ -131,11 +136,10 @@ void ControlSocket::serve(QLocalSocket* socket) {
                 if (guard) serve(guard.data());
             });
         });
-        if (reply.isEmpty()) {
+        if (reply.isEmpty())
             c.busy = true;
-        } else {
+        else
             answer(socket, reply);
-        }
     }
 }
 

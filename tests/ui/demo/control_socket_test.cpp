@@ -322,6 +322,18 @@ private slots:
         QTRY_COMPARE(socket_->clientCount(), 4);
         QCOMPARE(clients[0]->ask("release"), QStringLiteral("ok"));
         QCOMPARE(clients[1]->ask("get tab"), QStringLiteral("ok 0"));
+        // Clients that hang up before their answers are written.
+        for (int i = 0; i < 20; ++i) {
+            QLocalSocket s;
+            s.connectToServer(path_);
+            QVERIFY(s.waitForConnected(1000));
+            s.write(QByteArray("get tab\nblock\nget Memo1\n").repeated(i + 1));
+            s.flush();
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5 * (i % 3));
+            s.abort();
+        }
+        QTRY_COMPARE(socket_->clientCount(), 4);
+        QCOMPARE(clients[2]->ask("get tab"), QStringLiteral("ok 0"));
     }
 
     void listenTakesOnlyStaleSockets() {
