@@ -10,6 +10,8 @@ demo_start
 sleep 1
 demo_main >/dev/null && fail "the main window is shown at start"
 demo_simulator >/dev/null && fail "the simulator window is shown at start"
+shown=$(visible_windows "$DEMO_CLASS" | wc -l)
+[ "$shown" -eq 1 ] || fail "$shown windows of the demo are shown at start, expected the tray icon only"
 expect_get window.visible 0
 expect_get WindowActive 0
 shot start
