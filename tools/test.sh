@@ -6,3 +6,7 @@ tools/install-deps.sh
 cmake -S . -B build -G Ninja -DDREVONIX_WERROR=ON
 cmake --build build
 ctest --test-dir build --output-on-failure -j2 --timeout 300
+# The fuzz targets, 30 s each, in their own clang configuration (build-fuzz). The
+# AddressSanitizer/UBSan suite (tools/test-sanitizers.sh) is run on its own: a clean
+# build of it takes longer than this whole script may.
+tools/test-fuzz.sh
