@@ -63,9 +63,12 @@ start_tray() {
     wait_for "the tray host" 10 tray_owned
 }
 
+# xprop exits with 0 also when the property is missing: look for its value.
+wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
+
 # The tray host owns the selection _NET_SYSTEM_TRAY_S0 once it is ready.
 tray_owned() {
-    xprop -root _NET_SUPPORTING_WM_CHECK >/dev/null 2>&1 || return 1
+    wm_running || return 1
     xdotool search --classname trayer >/dev/null 2>&1
 }
 
@@ -84,7 +87,9 @@ desktop_start() {
     export LANG=C.UTF-8
 
     # Xvfb picks a free display itself and tells us which on fd 3.
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$WORK/display" >"$WORK/xvfb.log" 2>&1 &
+    # -noreset: by default the server starts over whenever its last client leaves, and a
+    # client connecting meanwhile (openbox right after xdpyinfo) is turned away.
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$WORK/display" >"$WORK/xvfb.log" 2>&1 &
     E2E_PIDS+=("$!")
     wait_for "Xvfb" 10 test -s "$WORK/display"
     export DISPLAY=":$(head -n1 "$WORK/display")"
@@ -92,7 +97,7 @@ desktop_start() {
     e2e_log "display $DISPLAY, files in $WORK"
 
     spawn openbox openbox
-    wait_for "openbox" 10 xprop -root _NET_SUPPORTING_WM_CHECK
+    wait_for "openbox" 10 wm_running
     [ "$tray" -eq 1 ] && start_tray
     return 0
 }
