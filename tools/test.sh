@@ -6,7 +6,7 @@ tools/install-deps.sh
 cmake -S . -B build -G Ninja -DDREVONIX_WERROR=ON
 cmake --build build
 ctest --test-dir build --output-on-failure -j2 --timeout 300
-# The fuzz targets, 30 s each, in their own clang configuration (build-fuzz). The
-# AddressSanitizer/UBSan suite (tools/test-sanitizers.sh) is run on its own: a clean
-# build of it takes longer than this whole script may.
+# The unit and widget tests again under AddressSanitizer and UBSan (build-asan), then the
+# fuzz targets, 30 s each, in their own clang configuration (build-fuzz).
+tools/test-sanitizers.sh
 tools/test-fuzz.sh
