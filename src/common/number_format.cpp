@@ -54,7 +54,8 @@ QString formatFixed(long double value, int decimals, QChar decimalSeparator) {
         full = digits;
     }
     const int wanted = intDigits + decimals;
-    if (static_cast<int>(full.size()) < wanted) full.append(static_cast<size_t>(wanted - full.size()), '0');
+    if (static_cast<int>(full.size()) < wanted)
+        full.append(static_cast<size_t>(wanted - full.size()), '0');
     if (static_cast<int>(full.size()) > wanted) full.resize(static_cast<size_t>(wanted));
 
     std::string intPart = full.substr(0, static_cast<size_t>(intDigits));

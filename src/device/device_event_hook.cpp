@@ -44,7 +44,8 @@ bool DeviceEventHook::handle(int event, HidLibrary::Handle h) {
             std::array<char, 256> name{};
             hid_.GetProductName(h, name.data(), static_cast<int>(name.size()));
             qsizetype len = 0;
-            while (len < static_cast<qsizetype>(name.size()) && name[static_cast<size_t>(len)]) ++len;
+            while (len < static_cast<qsizetype>(name.size()) && name[static_cast<size_t>(len)])
+                ++len;
             status_.setPanelText(1, QString::fromUtf8(name.data(), len));
             status_.setPanelText(2, QStringLiteral("VID 0x") + hex4(ControllerVendorId));
             status_.setPanelText(3, QStringLiteral("PID 0x") + hex4(ControllerProductId));
@@ -67,7 +68,8 @@ bool DeviceEventHook::handle(int event, HidLibrary::Handle h) {
             if (!hid_.Read(h, in_)) break;
             switch (in_[1]) {
                 case ReportParameters:
-                    if (params_) params_->showParameters(decodeParameterValues(readParameterBlock(in_)));
+                    if (params_)
+                        params_->showParameters(decodeParameterValues(readParameterBlock(in_)));
                     break;
                 case ReportTelemetry:
                     latest_ = decodeTelemetry(in_);

@@ -49,7 +49,8 @@ void writeParameterBlock(Report& out, const RawParameterBlock& b) {
     putBigEndian(out, kU1, b.u1);
     putBigEndian(out, kT1, b.t1);
     for (std::size_t i = 0; i < b.n.size(); ++i) out[kN + i] = b.n[i];
-    for (std::size_t i = 0; i < b.timing.size(); ++i) putBigEndian(out, kTiming + 2 * i, b.timing[i]);
+    for (std::size_t i = 0; i < b.timing.size(); ++i)
+        putBigEndian(out, kTiming + 2 * i, b.timing[i]);
     out[kX] = b.x;
     out[kY] = b.y;
     out[kFlag] = b.ignoreT ? 1 : 0;

@@ -16,7 +16,7 @@ TEST(Cp1251, KnownCharacters) {
     struct {
         int byte;
         char16_t unicode;
-    } cases[] = {{0xC0, u'А'}, {0xFF, u'я'}, {0xA8, u'Ё'}, {0xB8, u'ё'}, {0xB0, u'°'},
+    } cases[] = {{0xC0, u'А'},   {0xFF, u'я'}, {0xA8, u'Ё'}, {0xB8, u'ё'}, {0xB0, u'°'},
                  {0xAD, 0x00AD}, {0x70, u'p'}, {0x88, u'€'}, {0xB9, u'№'}};
     for (const auto& c : cases) {
         EXPECT_EQ(common::cp1251Char(static_cast<unsigned char>(c.byte)).unicode(), c.unicode);

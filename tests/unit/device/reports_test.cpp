@@ -53,8 +53,8 @@ TEST(FloatToIntTest, HalvesAwayFromZero) {
     struct {
         long double x;
         int expected;
-    } cases[] = {{799.2L, 799}, {799.5L, 800}, {-0.5L, -1}, {0.4L, 0}, {-0.4L, 0},
-                 {-1.5L, -2},   {1004.4L, 1004}, {2.5L, 3}, {5000, 5000}};
+    } cases[] = {{799.2L, 799}, {799.5L, 800},   {-0.5L, -1}, {0.4L, 0},   {-0.4L, 0},
+                 {-1.5L, -2},   {1004.4L, 1004}, {2.5L, 3},   {5000, 5000}};
     for (const auto& c : cases) EXPECT_EQ(FloatToInt(c.x), c.expected) << static_cast<double>(c.x);
 }
 
@@ -124,7 +124,8 @@ TEST(Decoding, ParameterValuesInFormOrder) {
     const ParameterValues v = decodeParameterValues(factoryParameterBlock());
     EXPECT_EQ(fmt(v.u1Volts, 2), "12.00");
     EXPECT_EQ(fmt(v.t1Celsius, 0), "0");
-    const std::array<int, 14> plain = {30, 40, 60, 20, 5, 1000, 500, 1000, 500, 1000, 500, 500, 2, 1};
+    const std::array<int, 14> plain = {30,   40,  60,   20,  5,   1000, 500,
+                                       1000, 500, 1000, 500, 500, 2,    1};
     EXPECT_EQ(v.plain, plain);
     EXPECT_FALSE(v.ignoreT);
 }
