@@ -1,6 +1,7 @@
 #include "device/hidapi_library.hpp"
 
 #include <QMetaObject>
+#include <QTimer>
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -277,6 +278,15 @@ void HidapiLibrary::readerFailed(Handle handle, const std::shared_ptr<ReaderStat
     stopReader(*device);
     device->connection.reset();
     rescan();
+    // Still listed: a passing fault. Reads are switched on only on NotifyChanged, so without
+    // a new one the wheel buttons would stay silent until the controller is re-plugged.
+    // The pause keeps a device whose reads always fail from spinning.
+    if (attachedDevice(handle)) {
+        QTimer::singleShot(options_.readRetryMs, this, [this, handle] {
+            const Device* still = attachedDevice(handle);
+            if (still && !still->reader) emit DeviceNotifyMessage(NotifyChanged, handle);
+        });
+    }
 }
 
 bool HidapiLibrary::Read(Handle handle, Report& report) {

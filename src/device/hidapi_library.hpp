@@ -23,6 +23,9 @@ struct HidapiOptions {
     int stopTimeoutMs = 1000;
     // Removed devices whose IDs and names are still answered for.
     std::size_t removedKept = 1024;
+    // After a read error on a device that stays attached, how long until the program is
+    // told again (NotifyChanged) so that it switches its reads back on.
+    int readRetryMs = 1000;
 };
 
 // Real USB HID devices. Every HID device the system lists gets a handle; a device is

@@ -363,6 +363,9 @@ TEST_F(HidapiLibraryTest, ReadErrorEndsTheReaderAndTheDeviceCanBeUsedAgain) {
     Report in{};
     EXPECT_FALSE(lib_->Read(1, in));
     EXPECT_TRUE(take().empty()) << "still attached: no unplug";
+    // The program is told again after a pause, so that it switches its reads back on.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !events_.empty(); }, 3000));
+    EXPECT_EQ(take(), (Events{{NotifyChanged, 1}}));
 
     ASSERT_TRUE(lib_->SetReadNotify(1, true));
     EXPECT_EQ(opens("/dev/hidraw1"), 2);
