@@ -5,9 +5,6 @@
 
 #include <QCoreApplication>
 #include <array>
-#include <atomic>
-#include <cstdlib>
-#include <new>
 
 #include "device/controller_emulator.hpp"
 #include "device/device_event_hook.hpp"
@@ -16,29 +13,9 @@
 #include "keymap/key_mapper.hpp"
 #include "params/parameter_form.hpp"
 
-// Counts heap allocations, so that a per-report allocation shows in the figures.
-namespace {
-std::atomic<long> gAllocations{0};
-}
-
-void* operator new(std::size_t size) {
-    gAllocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size ? size : 1)) return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
+#include "allocation_counter.hpp"
 
 namespace {
-
-void countAllocations(benchmark::State& state, long before) {
-    state.counters["allocs/op"] = benchmark::Counter(
-        static_cast<double>(gAllocations.load() - before), benchmark::Counter::kAvgIterations);
-}
 
 device::Report parameterReport() {
     device::Report r{};
@@ -81,14 +58,14 @@ BENCHMARK(BM_DecodeParameterBlock);
 // The block as the parameter page shows it: the sixteen edit texts.
 void BM_DecodeParameterBlockToTexts(benchmark::State& state) {
     device::Report r = parameterReport();
-    const long before = gAllocations.load();
+    const long before = bench::allocations.load();
     for (auto _ : state) {
         benchmark::DoNotOptimize(r.data());
         params::ParameterTexts t = params::displayTexts(
             device::decodeParameterValues(device::readParameterBlock(r)), QLatin1Char(','));
         benchmark::DoNotOptimize(t);
     }
-    countAllocations(state, before);
+    bench::reportAllocations(state, "allocs/op", before);
 }
 BENCHMARK(BM_DecodeParameterBlockToTexts);
 
@@ -128,7 +105,7 @@ void BM_EncodeParameterTexts(benchmark::State& state) {
         texts[i] = params::ParameterFields[i].defaultText;
     texts[0] = QStringLiteral("12,5");
     device::Report out{};
-    const long before = gAllocations.load();
+    const long before = bench::allocations.load();
     for (auto _ : state) {
         for (std::size_t i = 0; i < texts.size(); ++i) {
             const params::ParameterField& f = params::ParameterFields[i];
@@ -137,7 +114,7 @@ void BM_EncodeParameterTexts(benchmark::State& state) {
         }
         benchmark::DoNotOptimize(out.data());
     }
-    countAllocations(state, before);
+    bench::reportAllocations(state, "allocs/op", before);
 }
 BENCHMARK(BM_EncodeParameterTexts);
 
@@ -201,7 +178,7 @@ void runRoad(benchmark::State& state, const keymap::SystemSettings& settings, bo
     const device::Report r = buttonReport(700);
     std::size_t taps = 0;
     long reports = 0;
-    const long before = gAllocations.load();
+    const long before = bench::allocations.load();
     for (auto _ : state) {
         // The hand-over: what the emulator's send timer does for each report.
         emit road.emulator.inputReport(r);
@@ -217,7 +194,7 @@ void runRoad(benchmark::State& state, const keymap::SystemSettings& settings, bo
         }
     }
     taps += road.emitter.events.size();
-    countAllocations(state, before);
+    bench::reportAllocations(state, "allocs/op", before);
     state.counters["key_events/report"] =
         benchmark::Counter(static_cast<double>(taps) / static_cast<double>(reports));
     if (road.hid.droppedReports() != 0 || road.hid.queuedReports() != 0)

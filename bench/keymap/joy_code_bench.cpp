@@ -3,50 +3,22 @@
 // types, and of one that is only counted.
 #include <benchmark/benchmark.h>
 
-#include <array>
-
+#include "fake_key_table.hpp"
 #include "keymap/key_mapper.hpp"
 
 namespace {
 
-struct Table final : keymap::KeyTableView {
-    struct Row {
-        QString jcode, symbol, value, descript;
-        bool shift = false, ctrl = false, alt = false;
-    };
-    std::array<Row, keymap::KeyTableRows> rows;
-
-    Table() {
-        for (int i = 0; i < keymap::KeyTableRows; ++i) {
-            rows[i].jcode = QString::number(1000 + 20 * i);
-            rows[i].value = QString::number(65 + i);
-            rows[i].shift = i % 2 == 0;
-            rows[i].ctrl = i % 3 == 0;
-        }
+// Codes 1000, 1020, ... 1220 and keys A..L; Shift on every second row, Ctrl on every third.
+FakeKeyTable benchTable() {
+    FakeKeyTable t;
+    for (int i = 0; i < keymap::KeyTableRows; ++i) {
+        t.rows[i].jcode = QString::number(1000 + 20 * i);
+        t.rows[i].value = QString::number(65 + i);
+        t.rows[i].shift = i % 2 == 0;
+        t.rows[i].ctrl = i % 3 == 0;
     }
-    QString field(int row, keymap::KeyField f) const {
-        const Row& r = rows[row - 1];
-        switch (f) {
-            case keymap::KeyField::JCode:
-                return r.jcode;
-            case keymap::KeyField::Symbol:
-                return r.symbol;
-            case keymap::KeyField::Value:
-                return r.value;
-            case keymap::KeyField::Descript:
-                break;
-        }
-        return r.descript;
-    }
-    QString text(int row, keymap::KeyField f) const override { return field(row, f); }
-    void setText(int row, keymap::KeyField, const QString& t) override { rows[row - 1].jcode = t; }
-    bool tick(int row, keymap::KeyTick b) const override {
-        const Row& r = rows[row - 1];
-        return b == keymap::KeyTick::Shift ? r.shift : b == keymap::KeyTick::Ctrl ? r.ctrl : r.alt;
-    }
-    void setTick(int, keymap::KeyTick, bool) override {}
-    int focusedCodeRow() const override { return 0; }
-};
+    return t;
+}
 
 class CountingEmitter final : public keymap::KeyEmitter {
 public:
@@ -55,7 +27,7 @@ public:
 };
 
 void run(benchmark::State& state, keymap::SystemSettings settings, std::int32_t code) {
-    Table table;
+    FakeKeyTable table = benchTable();
     CountingEmitter out;
     keymap::ManualClock clock;
     keymap::KeyMapper mapper(table, out, clock);

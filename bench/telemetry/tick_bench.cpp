@@ -4,30 +4,12 @@
 #include <QPushButton>
 #include <QWidget>
 #include <QtCharts/QChartView>
-#include <atomic>
-#include <cstdlib>
-#include <new>
 #include <optional>
 
 #include "telemetry/telemetry.hpp"
 #include "ui/charts.hpp"
 
-// Counts heap allocations, so that the figures show what one tick allocates.
-namespace {
-std::atomic<long> gAllocations{0};
-}
-
-void* operator new(std::size_t size) {
-    gAllocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size ? size : 1)) return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
+#include "allocation_counter.hpp"
 
 namespace {
 
@@ -66,11 +48,6 @@ void vary(device::Measurements& m, long n) {
     m.TemperatureC = 25.0L + 0.1L * static_cast<long double>(n % 29);
 }
 
-void reportAllocations(benchmark::State& state, long before) {
-    state.counters["allocs/tick"] = benchmark::Counter(
-        static_cast<double>(gAllocations.load() - before), benchmark::Counter::kAvgIterations);
-}
-
 void BM_CoreTick(benchmark::State& state) {
     SilentHid hid;
     device::Report out{};
@@ -80,12 +57,12 @@ void BM_CoreTick(benchmark::State& state) {
     telemetry::Telemetry tel(hid, out, latest, view, histories);
     long n = 0;
     tel.Timer1Timer(QLatin1Char(','));  // first tick outside the count
-    const long before = gAllocations.load();
+    const long before = bench::allocations.load();
     for (auto _ : state) {
         vary(latest, ++n);
         tel.Timer1Timer(QLatin1Char(','));
     }
-    reportAllocations(state, before);
+    bench::reportAllocations(state, "allocs/tick", before);
 }
 BENCHMARK(BM_CoreTick)->Unit(benchmark::kMicrosecond);
 
@@ -122,13 +99,13 @@ void BM_TickWithCharts(benchmark::State& state) {
     long n = 0;
     tel.Timer1Timer(QLatin1Char(','));
     QApplication::processEvents();
-    const long before = gAllocations.load();
+    const long before = bench::allocations.load();
     const bool moving = state.range(0) != 0;
     for (auto _ : state) {
         if (moving) vary(latest, ++n);
         tel.Timer1Timer(QLatin1Char(','));
     }
-    reportAllocations(state, before);
+    bench::reportAllocations(state, "allocs/tick", before);
 }
 BENCHMARK(BM_TickWithCharts)->Arg(1)->Arg(0)->Unit(benchmark::kMicrosecond);
 
