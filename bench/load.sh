@@ -6,7 +6,7 @@
 #
 #   bench/load.sh [--build DIR] [--long] [--long-minutes N] [--out FILE]
 #
-#   --build DIR        the build folder holding src/app/drevonix-demo (default: build)
+#   --build DIR        the build folder holding bin/drevonix-demo (default: build)
 #   --long             also hold the button for N minutes (default 10), sampling memory
 #   --out FILE         also append the figures to FILE
 #
@@ -30,7 +30,7 @@ while [ $# -gt 0 ]; do
 done
 [[ $long_minutes =~ ^[0-9]+$ ]] && [ "$long_minutes" -ge 1 ] || { echo "--long-minutes: a whole number" >&2; exit 2; }
 
-export DREVONIX_DEMO_EXE=$build/src/app/drevonix-demo
+export DREVONIX_DEMO_EXE=$build/bin/drevonix-demo
 . "$root/tests/e2e/lib/desktop.sh"
 . "$root/tests/e2e/lib/demo.sh"
 demo_need

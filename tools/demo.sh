@@ -6,4 +6,4 @@ cd "$(dirname "$0")/.."
 tools/install-deps.sh
 cmake -S . -B build -G Ninja
 cmake --build build --target drevonix-demo
-exec build/src/app/drevonix-demo
+exec build/bin/drevonix-demo

@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
 settle=${2:-40}
-demo=$build/src/app/drevonix-demo
+demo=$build/bin/drevonix-demo
 out=docs/screenshots
 [ -x "$demo" ] || { echo "no $demo: build it first" >&2; exit 1; }
 mkdir -p "$out"

@@ -6,10 +6,10 @@
 #include <QCoreApplication>
 #include <array>
 
-#include "device/controller_emulator.hpp"
 #include "device/device_event_hook.hpp"
 #include "device/reports.hpp"
-#include "device/simulated_library.hpp"
+#include "emulator/controller_emulator.hpp"
+#include "emulator/simulated_library.hpp"
 #include "keymap/key_mapper.hpp"
 #include "params/parameter_form.hpp"
 
@@ -27,7 +27,7 @@ device::Report parameterReport() {
 device::Report telemetryReport() {
     device::Report r{};
     r[1] = device::ReportTelemetry;
-    const device::RawTelemetry t = device::ControllerEmulator::nominalTelemetry();
+    const emulator::RawTelemetry t = emulator::ControllerEmulator::nominalTelemetry();
     r[2] = static_cast<std::uint8_t>(t.acc & 0xFF);
     r[3] = static_cast<std::uint8_t>(t.acc >> 8);
     r[4] = static_cast<std::uint8_t>(t.atx & 0xFF);
@@ -149,8 +149,8 @@ struct NullStatus : device::StatusView {
 
 // Everything between the emulator and the emitter, as the program wires it.
 struct Road {
-    device::ControllerEmulator emulator;
-    device::SimulatedLibrary hid{emulator};
+    emulator::ControllerEmulator emulator;
+    emulator::SimulatedLibrary hid{emulator};
     device::Report in{};
     device::Measurements latest;
     NullStatus status;
@@ -161,7 +161,7 @@ struct Road {
     keymap::KeyMapper mapper{table, emitter, clock};
 
     explicit Road(const keymap::SystemSettings& settings) {
-        emulator.setRate(device::ControllerEmulator::DefaultRate);
+        emulator.setRate(emulator::ControllerEmulator::DefaultRate);
         hook.setButtonCodeSink(&mapper);
         hook.attach();
         mapper.systemSettings() = settings;

@@ -23,9 +23,9 @@
 #include <deque>
 #include <vector>
 
-#include "device/controller_emulator.hpp"
 #include "device/device_event_hook.hpp"
-#include "device/simulated_library.hpp"
+#include "emulator/controller_emulator.hpp"
+#include "emulator/simulated_library.hpp"
 #include "keymap/key_mapper.hpp"
 #include "telemetry/telemetry.hpp"
 #include "ui/charts.hpp"
@@ -131,16 +131,16 @@ int main(int argc, char** argv) {
         return emptyLoop(app, argument(args, "--empty-loop", 20));
 
     std::deque<SteadyTime> arrivals;
-    device::ControllerEmulator emulator;
+    emulator::ControllerEmulator emulator;
     emulator.setVariation(true);
     // Connected before the library is made, so that the stamp is taken at the hand-over,
     // before the library queues the report.
-    QObject::connect(&emulator, &device::ControllerEmulator::inputReport,
+    QObject::connect(&emulator, &emulator::ControllerEmulator::inputReport,
                      [&arrivals](const device::Report& r) {
                          if (r[1] == device::ReportButtonCode)
                              arrivals.push_back(std::chrono::steady_clock::now());
                      });
-    device::SimulatedLibrary hid(emulator);
+    emulator::SimulatedLibrary hid(emulator);
 
     device::Report in{};
     device::Report out{};
@@ -180,7 +180,7 @@ int main(int argc, char** argv) {
     double cpuStarted = 0;
     double cpuFinished = 0;
     std::chrono::steady_clock::time_point finished;
-    QObject::connect(&emulator, &device::ControllerEmulator::burstFinished, [&](int) {
+    QObject::connect(&emulator, &emulator::ControllerEmulator::burstFinished, [&](int) {
         cpuFinished = processCpuSeconds();
         finished = std::chrono::steady_clock::now();
         // The last report's notification is still queued; let it through, then stop.

@@ -7,7 +7,7 @@
 #
 #   bench/soak/soak.sh [--build DIR] [--minutes N] [--warmup SECONDS] [--out CSV]
 #
-#   --build DIR       the build folder holding src/app/drevonix-demo (default: build)
+#   --build DIR       the build folder holding bin/drevonix-demo (default: build)
 #   --minutes N       length of the run (default 10)
 #   --warmup SECONDS  samples before this are not judged (default 60)
 #   --out CSV         where the samples go (default: bench/soak/last-run.csv)
@@ -33,7 +33,7 @@ done
 [[ $minutes =~ ^[0-9]+$ && $minutes -ge 1 ]] || { echo "--minutes: a whole number" >&2; exit 2; }
 [[ $warmup =~ ^[0-9]+$ && $warmup -lt $((minutes * 60)) ]] || { echo "--warmup: seconds within the run" >&2; exit 2; }
 
-export DREVONIX_DEMO_EXE=$build/src/app/drevonix-demo
+export DREVONIX_DEMO_EXE=$build/bin/drevonix-demo
 . "$root/tests/e2e/lib/desktop.sh"
 . "$root/tests/e2e/lib/demo.sh"
 demo_need

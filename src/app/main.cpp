@@ -1,6 +1,6 @@
 #include "app/error_box.hpp"
 #include "app/program.hpp"
-#include "device/hidapi_library.hpp"
+#include "device/hidapi/hidapi_library.hpp"
 
 int main(int argc, char* argv[]) {
     app::Application application(argc, argv);

@@ -4,7 +4,7 @@
 
 #include "app/session_end.hpp"
 #include "app/single_instance.hpp"
-#include "keymap/emitter_choice.hpp"
+#include "keymap/emitters/emitter_choice.hpp"
 #include "settings/settings_path.hpp"
 #include "ui/tform1.hpp"
 

@@ -4,8 +4,8 @@
 
 #include "common/number_format.hpp"
 #include "device/commands.hpp"
-#include "device/hidapi_library.hpp"
-#include "device/simulated_library.hpp"
+#include "device/hidapi/hidapi_library.hpp"
+#include "emulator/simulated_library.hpp"
 #include "params/cli_assignments.hpp"
 #include "params/parameter_fields.hpp"
 #include "params/parameter_form.hpp"
@@ -137,7 +137,7 @@ void Session::line(const QString& text) {
 bool Session::attach() {
     qint64 attachWait = kAttachWaitSimulatedMs;
     if (options_.simulate) {
-        emulator_ = std::make_unique<device::ControllerEmulator>(options_.statePath);
+        emulator_ = std::make_unique<emulator::ControllerEmulator>(options_.statePath);
         if (options_.simUnplugged) emulator_->unplug();
         emulator_->setMute(options_.simMute);
         if (options_.simTelemetry) {
@@ -146,7 +146,7 @@ bool Session::attach() {
         } else {
             emulator_->setVariation(true);
         }
-        hid_ = std::make_unique<device::SimulatedLibrary>(*emulator_);
+        hid_ = std::make_unique<emulator::SimulatedLibrary>(*emulator_);
     } else {
         hid_ = std::make_unique<device::HidapiLibrary>();
         attachWait = kAttachWaitHidapiMs;
@@ -166,7 +166,7 @@ bool Session::attach() {
     if (!waitFor([this] { return ready_; }, attachWait)) return false;
     if (emulator_) {
         pendingPresses_.assign(options_.simPresses.begin(), options_.simPresses.end());
-        connect(emulator_.get(), &device::ControllerEmulator::burstFinished, this, [this] {
+        connect(emulator_.get(), &emulator::ControllerEmulator::burstFinished, this, [this] {
             QTimer::singleShot(
                 pendingPresses_.empty() ? kSimulatedTailMs : kSimulatedPressSpacingMs, this,
                 &Session::startNextPress);

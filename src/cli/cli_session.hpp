@@ -10,9 +10,9 @@
 #include <memory>
 
 #include "cli/cli_options.hpp"
-#include "device/controller_emulator.hpp"
 #include "device/device_event_hook.hpp"
 #include "device/hid_library.hpp"
+#include "emulator/controller_emulator.hpp"
 
 namespace cli {
 
@@ -61,7 +61,7 @@ private:
     QTextStream& out_;
     QTextStream& err_;
 
-    std::unique_ptr<device::ControllerEmulator> emulator_;
+    std::unique_ptr<emulator::ControllerEmulator> emulator_;
     std::unique_ptr<device::HidLibrary> hid_;
     device::Report InReport{};
     device::Report OutReport{};

@@ -1,7 +1,7 @@
 // The control socket's line syntax: every command with good and bad arguments.
 #include <QtTest>
 
-#include "app/demo/control_commands.hpp"
+#include "demo/control_commands.hpp"
 
 using demo::ControlCommand;
 using Kind = ControlCommand::Kind;
@@ -63,7 +63,7 @@ private slots:
         const demo::ParsedCommand p = demo::parseControlCommand(u"adc 0 512 65535");
         QVERIFY(p.ok);
         QCOMPARE(p.command.kind, Kind::Adc);
-        QCOMPARE(p.command.adc, (device::RawTelemetry{0, 512, 65535}));
+        QCOMPARE(p.command.adc, (emulator::RawTelemetry{0, 512, 65535}));
     }
 
     void refused_data() {

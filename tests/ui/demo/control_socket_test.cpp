@@ -20,10 +20,10 @@
 #include <QtTest>
 #include <memory>
 
-#include "app/demo/control_socket.hpp"
-#include "app/demo/window_state.hpp"
-#include "device/controller_emulator.hpp"
-#include "device/simulated_library.hpp"
+#include "demo/control_socket.hpp"
+#include "demo/window_state.hpp"
+#include "emulator/controller_emulator.hpp"
+#include "emulator/simulated_library.hpp"
 #include "ui/tform1.hpp"
 
 namespace {
@@ -73,8 +73,8 @@ class ControlSocketTest : public QObject {
     Q_OBJECT
 private:
     QTemporaryDir dir_;
-    std::unique_ptr<device::ControllerEmulator> emulator_;
-    std::unique_ptr<device::SimulatedLibrary> hid_;
+    std::unique_ptr<emulator::ControllerEmulator> emulator_;
+    std::unique_ptr<emulator::SimulatedLibrary> hid_;
     std::unique_ptr<ui::TForm1> form_;
     std::unique_ptr<demo::ControlSocket> socket_;
     QString path_;
@@ -84,11 +84,11 @@ private:
 
 private slots:
     void init() {
-        emulator_ = std::make_unique<device::ControllerEmulator>(pathIn("controller.state"));
-        hid_ = std::make_unique<device::SimulatedLibrary>(*emulator_);
+        emulator_ = std::make_unique<emulator::ControllerEmulator>(pathIn("controller.state"));
+        hid_ = std::make_unique<emulator::SimulatedLibrary>(*emulator_);
         form_ = std::make_unique<ui::TForm1>(*hid_);
         reports_ = 0;
-        connect(emulator_.get(), &device::ControllerEmulator::inputReport, this,
+        connect(emulator_.get(), &emulator::ControllerEmulator::inputReport, this,
                 [this](const device::Report& r) {
                     if (r[1] == device::ReportButtonCode) ++reports_;
                 });
@@ -128,7 +128,7 @@ private slots:
         emulator_->setVariation(true);
         QCOMPARE(c.ask("adc 100 200 65535"), QStringLiteral("ok"));
         QVERIFY(!emulator_->variation());
-        QCOMPARE(emulator_->telemetry(), (device::RawTelemetry{100, 200, 65535}));
+        QCOMPARE(emulator_->telemetry(), (emulator::RawTelemetry{100, 200, 65535}));
         QCOMPARE(c.ask("adc auto"), QStringLiteral("ok"));
         QVERIFY(emulator_->variation());
         QCOMPARE(c.ask("rate 250"), QStringLiteral("ok"));
@@ -252,8 +252,9 @@ private slots:
              }) {
             QCOMPARE(c.ask(QString::fromUtf8(k.command)), QString::fromUtf8(k.answer));
         }
-        QCOMPARE(c.ask("get StatusBar.1"),
-                 QStringLiteral("ok ") + QLatin1String(device::ControllerEmulator::productName()));
+        QCOMPARE(
+            c.ask("get StatusBar.1"),
+            QStringLiteral("ok ") + QLatin1String(emulator::ControllerEmulator::productName()));
         // A text over several lines comes back on one.
         const QString memo = c.ask("get Memo2");
         QVERIFY(memo.startsWith(QLatin1String("ok 1) ")));

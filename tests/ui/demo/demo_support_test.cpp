@@ -4,11 +4,11 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "app/demo/control_socket.hpp"
-#include "app/demo/demo_support.hpp"
-#include "app/demo/simulator_window.hpp"
-#include "device/controller_emulator.hpp"
-#include "device/simulated_library.hpp"
+#include "demo/control_socket.hpp"
+#include "demo/demo_support.hpp"
+#include "demo/simulator_window.hpp"
+#include "emulator/controller_emulator.hpp"
+#include "emulator/simulated_library.hpp"
 #include "ui/tform1.hpp"
 
 class DemoSupportTest : public QObject {
@@ -25,7 +25,7 @@ private:
 private slots:
     void noSocketWithoutTheVariable() {
         qunsetenv(demo::ControlSocket::EnvironmentVariable);
-        device::ControllerEmulator emulator;
+        emulator::ControllerEmulator emulator;
         demo::DemoSupport support(emulator, [] { return static_cast<QWidget*>(nullptr); });
         QVERIFY(!support.socket());
     }
@@ -33,7 +33,7 @@ private slots:
     void unusablePathLeavesTheDemoWithoutSocket() {
         qputenv(demo::ControlSocket::EnvironmentVariable,
                 QFile::encodeName(dir_.filePath(QStringLiteral("no/such/dir/sock"))));
-        device::ControllerEmulator emulator;
+        emulator::ControllerEmulator emulator;
         demo::DemoSupport support(emulator, [] { return static_cast<QWidget*>(nullptr); });
         QVERIFY(!support.socket());
     }
@@ -41,8 +41,8 @@ private slots:
     void socketAndSimulatorAroundTheMainWindow() {
         const QString path = dir_.filePath(QStringLiteral("demo.sock"));
         qputenv(demo::ControlSocket::EnvironmentVariable, QFile::encodeName(path));
-        device::ControllerEmulator emulator;
-        device::SimulatedLibrary hid(emulator);
+        emulator::ControllerEmulator emulator;
+        emulator::SimulatedLibrary hid(emulator);
         std::unique_ptr<ui::TForm1> form;
         demo::DemoSupport support(emulator, [&form] { return static_cast<QWidget*>(form.get()); });
         QVERIFY(support.socket());

@@ -8,9 +8,9 @@
 #include <QSpinBox>
 #include <QtTest>
 
-#include "app/demo/simulator_window.hpp"
-#include "device/controller_emulator.hpp"
+#include "demo/simulator_window.hpp"
 #include "device/conversions.hpp"
+#include "emulator/controller_emulator.hpp"
 
 class SimulatorWindowTest : public QObject {
     Q_OBJECT
@@ -20,12 +20,12 @@ private:
         return window_->findChild<T*>(QLatin1String(name));
     }
 
-    std::unique_ptr<device::ControllerEmulator> emulator_;
+    std::unique_ptr<emulator::ControllerEmulator> emulator_;
     std::unique_ptr<demo::SimulatorWindow> window_;
 
 private slots:
     void init() {
-        emulator_ = std::make_unique<device::ControllerEmulator>();
+        emulator_ = std::make_unique<emulator::ControllerEmulator>();
         window_ = std::make_unique<demo::SimulatorWindow>(*emulator_);
     }
     void cleanup() {
@@ -47,10 +47,10 @@ private slots:
             QVERIFY(!child<QCheckBox>("simAuto")->isChecked());
         }
         // Each slider's last value, through the inverse of its conversion.
-        const device::RawTelemetry t = emulator_->telemetry();
-        QCOMPARE(t.acc, device::accRawFor(0));
-        QCOMPARE(t.atx, device::atxRawFor(12.10L));
-        QCOMPARE(t.temperature, device::temperatureRawFor(-40));
+        const emulator::RawTelemetry t = emulator_->telemetry();
+        QCOMPARE(t.acc, emulator::accRawFor(0));
+        QCOMPARE(t.atx, emulator::atxRawFor(12.10L));
+        QCOMPARE(t.temperature, emulator::temperatureRawFor(-40));
         QCOMPARE(std::abs(static_cast<double>(device::rawToAtxVolts(t.atx)) - 12.10) < 0.01, true);
 
         child<QCheckBox>("simAuto")->click();
@@ -73,7 +73,7 @@ private slots:
         QVERIFY(labels.contains(QStringLiteral("1.79 V = 100")));
         QVERIFY(labels.contains(QStringLiteral("31739.5 °C = 65535")));
         // Refreshing wrote nothing back into the emulator.
-        QCOMPARE(emulator_->telemetry(), (device::RawTelemetry{100, 200, 65535}));
+        QCOMPARE(emulator_->telemetry(), (emulator::RawTelemetry{100, 200, 65535}));
 
         emulator_->setRate(250);
         emulator_->unplug();
@@ -98,7 +98,7 @@ private slots:
 
     void wheelButtonsSendTheirCodesWhileHeld() {
         QList<int> codes;
-        connect(emulator_.get(), &device::ControllerEmulator::inputReport, this,
+        connect(emulator_.get(), &emulator::ControllerEmulator::inputReport, this,
                 [&codes](const device::Report& r) {
                     if (r[1] == device::ReportButtonCode) codes << device::decodeButtonCode(r);
                 });

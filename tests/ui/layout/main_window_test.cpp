@@ -20,8 +20,8 @@
 #include <QtTest>
 #include <memory>
 
-#include "device/controller_emulator.hpp"
-#include "device/simulated_library.hpp"
+#include "emulator/controller_emulator.hpp"
+#include "emulator/simulated_library.hpp"
 #include "ui/lifecycle.hpp"
 #include "ui/status_panels.hpp"
 #include "ui/tform1.hpp"
@@ -122,8 +122,8 @@ class MainWindowTest : public QObject {
     Q_OBJECT
 
 private:
-    std::unique_ptr<device::ControllerEmulator> emulator_;
-    std::unique_ptr<device::SimulatedLibrary> hid_;
+    std::unique_ptr<emulator::ControllerEmulator> emulator_;
+    std::unique_ptr<emulator::SimulatedLibrary> hid_;
     std::unique_ptr<ui::TForm1> form_;
     QTemporaryDir settingsDir_;
     bool trayAvailable_ = false;
@@ -151,9 +151,9 @@ private slots:
         options.greet = [] {};
         trayAvailable_ = false;
         options.trayProbe = [this] { return trayAvailable_; };
-        emulator_ = std::make_unique<device::ControllerEmulator>();
+        emulator_ = std::make_unique<emulator::ControllerEmulator>();
         emulator_->unplug();
-        hid_ = std::make_unique<device::SimulatedLibrary>(*emulator_);
+        hid_ = std::make_unique<emulator::SimulatedLibrary>(*emulator_);
         form_ = std::make_unique<ui::TForm1>(*hid_);
     }
     void cleanup() {

@@ -8,8 +8,8 @@
 #include <QtTest>
 #include <memory>
 
-#include "device/controller_emulator.hpp"
-#include "device/simulated_library.hpp"
+#include "emulator/controller_emulator.hpp"
+#include "emulator/simulated_library.hpp"
 #include "ui/lifecycle.hpp"
 #include "ui/tform1.hpp"
 
@@ -18,8 +18,8 @@ namespace {
 class TabReadTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<device::ControllerEmulator> emulator_;
-    std::unique_ptr<device::SimulatedLibrary> hid_;
+    std::unique_ptr<emulator::ControllerEmulator> emulator_;
+    std::unique_ptr<emulator::SimulatedLibrary> hid_;
     std::unique_ptr<ui::TForm1> form_;
     QTemporaryDir dir_;
 
@@ -35,7 +35,7 @@ private slots:
         options.settingsPath = dir_.filePath(QStringLiteral("Control.ini"));
         options.greet = [] {};
         options.trayProbe = [] { return false; };
-        emulator_ = std::make_unique<device::ControllerEmulator>();
+        emulator_ = std::make_unique<emulator::ControllerEmulator>();
         // A block that differs from the form's initial texts in every kind of field.
         device::RawParameterBlock block = device::factoryParameterBlock();
         block.u1 = 876;  // 13.125 V
@@ -45,7 +45,7 @@ private slots:
         device::Report command{};
         device::writeParameterBlock(command, block);
         emulator_->receive(command);
-        hid_ = std::make_unique<device::SimulatedLibrary>(*emulator_);
+        hid_ = std::make_unique<emulator::SimulatedLibrary>(*emulator_);
         form_ = std::make_unique<ui::TForm1>(*hid_);
         form_->show();
         QVERIFY(QTest::qWaitForWindowExposed(form_.get()));

@@ -8,10 +8,11 @@
 #include <vector>
 
 #include "device/device_event_hook.hpp"
-#include "device/simulated_library.hpp"
+#include "emulator/simulated_library.hpp"
 #include "event_loop.hpp"
 
 using namespace device;
+using namespace emulator;
 using testing_support::runFor;
 using testing_support::waitUntil;
 

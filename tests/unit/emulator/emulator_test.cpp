@@ -7,10 +7,11 @@
 #include <set>
 #include <vector>
 
-#include "device/controller_emulator.hpp"
+#include "emulator/controller_emulator.hpp"
 #include "event_loop.hpp"
 
 using namespace device;
+using namespace emulator;
 using testing_support::runFor;
 using testing_support::waitUntil;
 

@@ -4,10 +4,11 @@
 #include <utility>
 #include <vector>
 
-#include "device/simulated_library.hpp"
+#include "emulator/simulated_library.hpp"
 #include "event_loop.hpp"
 
 using namespace device;
+using namespace emulator;
 using testing_support::runFor;
 using testing_support::waitUntil;
 

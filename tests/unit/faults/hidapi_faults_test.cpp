@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "device/commands.hpp"
-#include "device/hidapi_library.hpp"
+#include "device/hidapi/hidapi_library.hpp"
 #include "emulator/event_loop.hpp"
 #include "hidapi/fake_hid.hpp"
 #include "rig.hpp"

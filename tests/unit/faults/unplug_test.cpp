@@ -5,14 +5,15 @@
 #include <functional>
 
 #include "device/commands.hpp"
-#include "device/simulated_library.hpp"
 #include "emulator/event_loop.hpp"
+#include "emulator/simulated_library.hpp"
 #include "keymap/clock.hpp"
 #include "keymap/fake_key_table.hpp"
 #include "keymap/key_mapper.hpp"
 #include "rig.hpp"
 
 using namespace device;
+using namespace emulator;
 using testing_support::runFor;
 using testing_support::waitUntil;
 

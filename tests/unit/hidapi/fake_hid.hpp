@@ -9,8 +9,8 @@
 #include <thread>
 #include <vector>
 
-#include "device/hidapi_backend.hpp"
-#include "device/hidapi_monitor.hpp"
+#include "device/hidapi/hidapi_backend.hpp"
+#include "device/hidapi/hidapi_monitor.hpp"
 
 namespace device::testing {
 

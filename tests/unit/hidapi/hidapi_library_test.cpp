@@ -1,4 +1,4 @@
-#include "device/hidapi_library.hpp"
+#include "device/hidapi/hidapi_library.hpp"
 
 #include <gtest/gtest.h>
 

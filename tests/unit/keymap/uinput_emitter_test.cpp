@@ -1,4 +1,4 @@
-#include "keymap/uinput_emitter.hpp"
+#include "keymap/emitters/uinput_emitter.hpp"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -12,7 +12,7 @@
 #include <set>
 #include <vector>
 
-#include "keymap/emitter_choice.hpp"
+#include "keymap/emitters/emitter_choice.hpp"
 #include "keymap/vk_table.hpp"
 
 namespace {

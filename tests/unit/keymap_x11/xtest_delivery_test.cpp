@@ -16,10 +16,10 @@
 #include <QVBoxLayout>
 #include <optional>
 
-#include "keymap/emitter_choice.hpp"
+#include "keymap/emitters/emitter_choice.hpp"
+#include "keymap/emitters/xtest_emitter.hpp"
 #include "keymap/fake_key_table.hpp"
 #include "keymap/key_mapper.hpp"
-#include "keymap/xtest_emitter.hpp"
 #include "ui/key_table_page.hpp"
 
 namespace {

@@ -8,8 +8,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "device/controller_emulator.hpp"
-#include "device/simulated_library.hpp"
+#include "emulator/controller_emulator.hpp"
+#include "emulator/simulated_library.hpp"
 #include "test_app.hpp"
 #include "ui/lifecycle.hpp"
 #include "ui/status_panels.hpp"
@@ -27,7 +27,7 @@ bool trayShown(ui::TForm1& f) {
 }
 
 // The library as the window sees it at start: notes what was hooked when Connect came.
-class RecordingLibrary : public device::SimulatedLibrary {
+class RecordingLibrary : public emulator::SimulatedLibrary {
 public:
     using SimulatedLibrary::SimulatedLibrary;
     std::function<void()> onConnect;
@@ -87,7 +87,7 @@ protected:
     std::function<void(const char*)> onStep;
     std::vector<std::size_t> greeted;
     std::vector<QString> errors;
-    device::ControllerEmulator emulator;
+    emulator::ControllerEmulator emulator;
     RecordingLibrary hid{emulator};
     std::unique_ptr<ui::TForm1> form;
 };

@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "device/commands.hpp"
-#include "device/controller_emulator.hpp"
 #include "device/device_event_hook.hpp"
-#include "device/simulated_library.hpp"
+#include "emulator/controller_emulator.hpp"
+#include "emulator/simulated_library.hpp"
 #include "params/parameter_fields.hpp"
 #include "params/parameter_form.hpp"
 #include "ui/parameter_page.hpp"
@@ -42,7 +42,7 @@ bool waitFor(const std::function<bool()>& done, int ms = 3000) {
 }
 
 // The simulated library, remembering what the program sent.
-class RecordingLibrary : public device::SimulatedLibrary {
+class RecordingLibrary : public emulator::SimulatedLibrary {
 public:
     using SimulatedLibrary::SimulatedLibrary;
     std::vector<device::Report> sent;
@@ -64,7 +64,7 @@ struct Window {
     } appFirst;  // before any widget
     QWidget top;
     QWidget* Panel2;
-    device::ControllerEmulator emulator;
+    emulator::ControllerEmulator emulator;
     RecordingLibrary hid{emulator};
     device::Report InReport{};
     device::Report OutReport{};

@@ -1,17 +1,17 @@
-#include "app/demo/demo_support.hpp"
 #include "app/error_box.hpp"
 #include "app/program.hpp"
-#include "device/controller_emulator.hpp"
-#include "device/simulated_library.hpp"
+#include "demo/demo_support.hpp"
+#include "emulator/controller_emulator.hpp"
+#include "emulator/simulated_library.hpp"
 #include "ui/tform1.hpp"
 
 int main(int argc, char* argv[]) {
     app::Application application(argc, argv);
     app::setUpApplication(application);
-    device::ControllerEmulator emulator;
+    emulator::ControllerEmulator emulator;
     // Telemetry that wanders around its nominal values, so the charts have something to show.
     emulator.setVariation(true);
-    device::SimulatedLibrary hid(emulator);
+    emulator::SimulatedLibrary hid(emulator);
     // The simulator window beside the main window, and the control socket for scripts.
     demo::DemoSupport demoSupport(emulator, [] { return static_cast<QWidget*>(ui::Form1); });
     return app::runProgram(application, hid);

@@ -5,7 +5,7 @@
 #include <functional>
 #include <memory>
 
-#include "device/controller_emulator.hpp"
+#include "emulator/controller_emulator.hpp"
 
 class QWidget;
 
@@ -24,7 +24,7 @@ public:
     // manager has framed the main window, so its frame can be stood beside.
     static constexpr int FollowDelayMs = 100;
 
-    DemoSupport(device::ControllerEmulator& emulator, std::function<QWidget*()> mainWindow,
+    DemoSupport(emulator::ControllerEmulator& emulator, std::function<QWidget*()> mainWindow,
                 QObject* parent = nullptr);
     ~DemoSupport() override;
 

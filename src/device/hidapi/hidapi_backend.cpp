@@ -1,5 +1,5 @@
 // The only file that talks to hidapi.
-#include "device/hidapi_backend.hpp"
+#include "device/hidapi/hidapi_backend.hpp"
 
 #include <hidapi.h>
 

@@ -1,4 +1,4 @@
-#include "app/demo/control_commands.hpp"
+#include "demo/control_commands.hpp"
 
 #include <QRegularExpression>
 #include <QStringList>
@@ -96,8 +96,8 @@ ParsedCommand parseControlCommand(QStringView line) {
     }
     if (verb == QLatin1String("rate")) {
         if (w.size() != 2) return usage("rate N");
-        const auto v = parseNumber(w[1], 1, device::ControllerEmulator::MaxRate);
-        if (!v) return refuse(range("N", 1, device::ControllerEmulator::MaxRate));
+        const auto v = parseNumber(w[1], 1, emulator::ControllerEmulator::MaxRate);
+        if (!v) return refuse(range("N", 1, emulator::ControllerEmulator::MaxRate));
         ControlCommand c;
         c.kind = Kind::Rate;
         c.number = *v;

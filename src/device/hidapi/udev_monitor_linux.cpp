@@ -5,7 +5,7 @@
 
 #include <QSocketNotifier>
 
-#include "device/hidapi_monitor.hpp"
+#include "device/hidapi/hidapi_monitor.hpp"
 
 namespace device {
 namespace {

@@ -1,4 +1,4 @@
-#include "app/demo/simulator_window.hpp"
+#include "demo/simulator_window.hpp"
 
 #include <QCheckBox>
 #include <QFontDatabase>
@@ -55,7 +55,7 @@ int SimulatorWindow::sliderForTemperatureRaw(unsigned raw) {
     return static_cast<int>(std::lround(static_cast<double>(device::rawToCelsius(raw)) * 10));
 }
 
-SimulatorWindow::SimulatorWindow(device::ControllerEmulator& emulator, QWidget* parent)
+SimulatorWindow::SimulatorWindow(emulator::ControllerEmulator& emulator, QWidget* parent)
     : QWidget(parent, Qt::Window), emulator_(emulator) {
     setObjectName(QStringLiteral("SimulatorWindow"));
     setWindowTitle(QStringLiteral("Controller simulator"));
@@ -73,11 +73,11 @@ SimulatorWindow::SimulatorWindow(device::ControllerEmulator& emulator, QWidget* 
 
     refreshTimer_.setInterval(RefreshMs);
     connect(&refreshTimer_, &QTimer::timeout, this, &SimulatorWindow::refresh);
-    connect(&emulator_, &device::ControllerEmulator::pluggedChanged, this,
+    connect(&emulator_, &emulator::ControllerEmulator::pluggedChanged, this,
             &SimulatorWindow::refresh);
-    connect(&emulator_, &device::ControllerEmulator::otherPluggedChanged, this,
+    connect(&emulator_, &emulator::ControllerEmulator::otherPluggedChanged, this,
             &SimulatorWindow::refresh);
-    connect(&emulator_, &device::ControllerEmulator::blockChanged, this,
+    connect(&emulator_, &emulator::ControllerEmulator::blockChanged, this,
             &SimulatorWindow::refreshBlock);
     setTakesNoFocus(true);
     refresh();
@@ -179,7 +179,7 @@ void SimulatorWindow::buildButtons(QVBoxLayout* layout) {
     rateRow->addWidget(new QLabel(QStringLiteral("Rate while held"), box));
     rate_ = new QSpinBox(box);
     rate_->setObjectName(QStringLiteral("simRate"));
-    rate_->setRange(1, device::ControllerEmulator::MaxRate);
+    rate_->setRange(1, emulator::ControllerEmulator::MaxRate);
     rate_->setSuffix(QStringLiteral(" reports/s"));
     rate_->setValue(emulator_.rate());
     rateRow->addWidget(rate_);
@@ -271,10 +271,10 @@ void SimulatorWindow::hideEvent(QHideEvent* event) {
 
 void SimulatorWindow::onSliderMoved() {
     if (syncing_) return;
-    const device::RawTelemetry raw{
-        device::accRawFor(static_cast<long double>(acc_->value()) / 100),
-        device::atxRawFor(static_cast<long double>(atx_->value()) / 100),
-        device::temperatureRawFor(static_cast<long double>(temperature_->value()) / 10)};
+    const emulator::RawTelemetry raw{
+        emulator::accRawFor(static_cast<long double>(acc_->value()) / 100),
+        emulator::atxRawFor(static_cast<long double>(atx_->value()) / 100),
+        emulator::temperatureRawFor(static_cast<long double>(temperature_->value()) / 10)};
     emulator_.setTelemetry(raw);
     refresh();
 }
@@ -283,7 +283,7 @@ void SimulatorWindow::refresh() {
     syncing_ = true;
     plugged_->setChecked(emulator_.isPlugged());
     otherPlugged_->setChecked(emulator_.isOtherPlugged());
-    const device::RawTelemetry t = emulator_.telemetry();
+    const emulator::RawTelemetry t = emulator_.telemetry();
     const auto place = [](QSlider* slider, int value) {
         // Never pull the knob from under the user's mouse.
         if (!slider->isSliderDown()) slider->setValue(value);

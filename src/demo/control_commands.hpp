@@ -3,7 +3,7 @@
 #include <QString>
 #include <QStringView>
 
-#include "device/controller_emulator.hpp"
+#include "emulator/controller_emulator.hpp"
 
 namespace demo {
 
@@ -25,7 +25,7 @@ struct ControlCommand {
         Quit,
     };
     Kind kind = Kind::Block;
-    device::RawTelemetry adc;
+    emulator::RawTelemetry adc;
     int number = 0;
     int count = 0;
     QString name;

@@ -1,4 +1,4 @@
-#include "app/demo/window_state.hpp"
+#include "demo/window_state.hpp"
 
 #include <QAbstractButton>
 #include <QAbstractSpinBox>

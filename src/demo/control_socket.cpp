@@ -1,4 +1,4 @@
-#include "app/demo/control_socket.hpp"
+#include "demo/control_socket.hpp"
 
 #include <QAction>
 #include <QDir>
@@ -8,7 +8,7 @@
 #include <QStringDecoder>
 #include <QTimer>
 
-#include "app/demo/window_state.hpp"
+#include "demo/window_state.hpp"
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
@@ -23,10 +23,10 @@ QString refusal(const QString& reason) {
 
 }  // namespace
 
-ControlSocket::ControlSocket(device::ControllerEmulator& emulator,
+ControlSocket::ControlSocket(emulator::ControllerEmulator& emulator,
                              std::function<QWidget*()> mainWindow, QObject* parent)
     : QObject(parent), emulator_(emulator), mainWindow_(std::move(mainWindow)) {
-    connect(&emulator_, &device::ControllerEmulator::burstFinished, this,
+    connect(&emulator_, &emulator::ControllerEmulator::burstFinished, this,
             &ControlSocket::onBurstFinished);
 }
 

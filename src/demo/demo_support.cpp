@@ -1,18 +1,18 @@
-#include "app/demo/demo_support.hpp"
+#include "demo/demo_support.hpp"
 
 #include <QEvent>
 #include <QTimer>
 #include <QWidget>
 #include <cstdio>
 
-#include "app/demo/control_socket.hpp"
-#include "app/demo/simulator_window.hpp"
+#include "demo/control_socket.hpp"
+#include "demo/simulator_window.hpp"
 #include "ui/tform1.hpp"
 
 namespace demo {
 
-DemoSupport::DemoSupport(device::ControllerEmulator& emulator, std::function<QWidget*()> mainWindow,
-                         QObject* parent)
+DemoSupport::DemoSupport(emulator::ControllerEmulator& emulator,
+                         std::function<QWidget*()> mainWindow, QObject* parent)
     : QObject(parent),
       mainWindow_(std::move(mainWindow)),
       simulator_(std::make_unique<SimulatorWindow>(emulator)) {

@@ -1,4 +1,4 @@
-#include "keymap/keybd_event_emitter.hpp"
+#include "keymap/emitters/keybd_event_emitter.hpp"
 
 #include <windows.h>
 

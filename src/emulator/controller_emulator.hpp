@@ -10,20 +10,15 @@
 #include <cstdint>
 #include <optional>
 
+#include "device/block_bytes.hpp"
 #include "device/reports.hpp"
 
-namespace device {
+namespace emulator {
 
-// Bytes 2..27 of a parameter block report or command, exactly as they travel.
-inline constexpr std::size_t ParameterBlockSize = 26;
-using ParameterBlockBytes = std::array<std::uint8_t, ParameterBlockSize>;
-
-ParameterBlockBytes blockBytesOf(const RawParameterBlock& block);
-ParameterBlockBytes blockBytesOf(const Report& report);
-// 26 lower-case two-digit hex numbers separated by single spaces, on one line.
-QString formatBlockBytes(const ParameterBlockBytes& bytes);
-// The reverse of formatBlockBytes; surrounding white space is allowed, nothing else.
-std::optional<ParameterBlockBytes> parseBlockBytes(QStringView text);
+using device::Command;
+using device::ParameterBlockBytes;
+using device::RawParameterBlock;
+using device::Report;
 
 // Raw telemetry as the controller measures it (bytes 2..7 of a type-3 report).
 struct RawTelemetry {
@@ -155,4 +150,4 @@ private:
     QRandomGenerator random_{0x0d7e70};
 };
 
-}  // namespace device
+}  // namespace emulator

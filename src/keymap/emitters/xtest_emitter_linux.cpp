@@ -1,4 +1,4 @@
-#include "keymap/xtest_emitter.hpp"
+#include "keymap/emitters/xtest_emitter.hpp"
 
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>

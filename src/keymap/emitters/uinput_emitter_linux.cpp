@@ -1,4 +1,4 @@
-#include "keymap/uinput_emitter.hpp"
+#include "keymap/emitters/uinput_emitter.hpp"
 
 #include <fcntl.h>
 #include <linux/input.h>

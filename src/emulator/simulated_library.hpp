@@ -5,10 +5,13 @@
 #include <deque>
 #include <map>
 
-#include "device/controller_emulator.hpp"
 #include "device/hid_library.hpp"
+#include "emulator/controller_emulator.hpp"
 
-namespace device {
+namespace emulator {
+
+using device::HidLibrary;
+using device::Report;
 
 // The HID library over an in-process ControllerEmulator. It behaves as the real library
 // does where the program relies on it: every plug and unplug raises NotifyPlugged or
@@ -68,4 +71,4 @@ private:
     std::size_t dropped_ = 0;
 };
 
-}  // namespace device
+}  // namespace emulator

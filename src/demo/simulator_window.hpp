@@ -4,7 +4,7 @@
 #include <QWidget>
 #include <array>
 
-#include "device/controller_emulator.hpp"
+#include "emulator/controller_emulator.hpp"
 
 class QCheckBox;
 class QLabel;
@@ -30,7 +30,7 @@ public:
     // How often the window looks at what others (the control socket, the variation) changed.
     static constexpr int RefreshMs = 250;
 
-    explicit SimulatorWindow(device::ControllerEmulator& emulator, QWidget* parent = nullptr);
+    explicit SimulatorWindow(emulator::ControllerEmulator& emulator, QWidget* parent = nullptr);
 
     // By default the window takes no keyboard focus, so that wheel presses reach the window
     // the user works in, and a focused code field of the main window stays focused.
@@ -64,7 +64,7 @@ private:
     void onSliderMoved();
     void refreshBlock();
 
-    device::ControllerEmulator& emulator_;
+    emulator::ControllerEmulator& emulator_;
     QTimer refreshTimer_;
     bool syncing_ = false;
 

@@ -1,9 +1,11 @@
-#include "device/simulated_library.hpp"
+#include "emulator/simulated_library.hpp"
 
 #include <algorithm>
 #include <cstring>
 
-namespace device {
+namespace emulator {
+
+using namespace device;
 
 SimulatedLibrary::SimulatedLibrary(ControllerEmulator& emulator, QObject* parent)
     : HidLibrary(parent), emulator_(emulator) {
@@ -157,4 +159,4 @@ void SimulatedLibrary::onInputReport(const Report& report) {
     post(NotifyRead, controller_);
 }
 
-}  // namespace device
+}  // namespace emulator

@@ -9,8 +9,8 @@
 #include <map>
 #include <optional>
 
-#include "app/demo/control_commands.hpp"
-#include "device/controller_emulator.hpp"
+#include "demo/control_commands.hpp"
+#include "emulator/controller_emulator.hpp"
 
 class QLocalServer;
 class QLocalSocket;
@@ -32,7 +32,7 @@ public:
     static constexpr const char* EnvironmentVariable = "DREVONIX_SIM_SOCKET";
 
     // `mainWindow` is asked at each command, so the socket may come up before the window.
-    ControlSocket(device::ControllerEmulator& emulator, std::function<QWidget*()> mainWindow,
+    ControlSocket(emulator::ControllerEmulator& emulator, std::function<QWidget*()> mainWindow,
                   QObject* parent = nullptr);
     ~ControlSocket() override;
 
@@ -66,7 +66,7 @@ private:
     void onBurstFinished(int sent);
     QString run(const ControlCommand& command, const std::function<void(const QString&)>& done);
 
-    device::ControllerEmulator& emulator_;
+    emulator::ControllerEmulator& emulator_;
     std::function<QWidget*()> mainWindow_;
     std::function<std::optional<bool>()> windowActive_;
     QLocalServer* server_ = nullptr;

@@ -1,6 +1,6 @@
 #include <QTimer>
 
-#include "device/hidapi_monitor.hpp"
+#include "device/hidapi/hidapi_monitor.hpp"
 
 namespace device {
 namespace {

@@ -1,4 +1,4 @@
-#include "device/controller_emulator.hpp"
+#include "emulator/controller_emulator.hpp"
 
 #include <QFile>
 #include <QSaveFile>
@@ -9,7 +9,10 @@
 
 #include "device/conversions.hpp"
 
-namespace device {
+namespace emulator {
+
+using namespace device;
+
 namespace {
 
 constexpr int kFaultIntervalMs = 10;
@@ -36,51 +39,11 @@ void putLittleEndian(Report& r, std::size_t at, std::uint16_t v) {
     r[at + 1] = static_cast<std::uint8_t>(v >> 8);
 }
 
-bool isHexDigit(QChar c) {
-    return (c >= QLatin1Char('0') && c <= QLatin1Char('9')) ||
-           (c >= QLatin1Char('a') && c <= QLatin1Char('f')) ||
-           (c >= QLatin1Char('A') && c <= QLatin1Char('F'));
-}
-
 std::uint16_t clampRaw(long v) {
     return static_cast<std::uint16_t>(std::clamp<long>(v, 0, 0xFFFF));
 }
 
 }  // namespace
-
-ParameterBlockBytes blockBytesOf(const Report& report) {
-    ParameterBlockBytes b{};
-    std::copy_n(report.begin() + 2, b.size(), b.begin());
-    return b;
-}
-
-ParameterBlockBytes blockBytesOf(const RawParameterBlock& block) {
-    Report r{};
-    writeParameterBlock(r, block);
-    return blockBytesOf(r);
-}
-
-QString formatBlockBytes(const ParameterBlockBytes& bytes) {
-    QString s;
-    s.reserve(static_cast<qsizetype>(bytes.size() * 3));
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        if (i) s += QLatin1Char(' ');
-        s += QStringLiteral("%1").arg(bytes[i], 2, 16, QLatin1Char('0'));
-    }
-    return s;
-}
-
-std::optional<ParameterBlockBytes> parseBlockBytes(QStringView text) {
-    const auto parts = text.trimmed().split(QLatin1Char(' '));
-    ParameterBlockBytes b{};
-    if (parts.size() != static_cast<qsizetype>(b.size())) return std::nullopt;
-    for (std::size_t i = 0; i < b.size(); ++i) {
-        const QStringView part = parts[static_cast<qsizetype>(i)];
-        if (part.size() != 2 || !isHexDigit(part[0]) || !isHexDigit(part[1])) return std::nullopt;
-        b[i] = static_cast<std::uint8_t>(part.toUInt(nullptr, 16));
-    }
-    return b;
-}
 
 std::uint16_t accRawFor(long double volts) {
     return nearestRaw(rawToAccVolts, volts);
@@ -335,4 +298,4 @@ void ControllerEmulator::saveState() {
     if (!stateSaved_) qWarning("controller emulator: cannot save %s", qPrintable(statePath_));
 }
 
-}  // namespace device
+}  // namespace emulator

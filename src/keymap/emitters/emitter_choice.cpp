@@ -1,14 +1,14 @@
-#include "keymap/emitter_choice.hpp"
+#include "keymap/emitters/emitter_choice.hpp"
 
 #include <cstdio>
 
 #ifdef _WIN32
-#include "keymap/keybd_event_emitter.hpp"
+#include "keymap/emitters/keybd_event_emitter.hpp"
 #else
 #include <unistd.h>
 
-#include "keymap/uinput_emitter.hpp"
-#include "keymap/xtest_emitter.hpp"
+#include "keymap/emitters/uinput_emitter.hpp"
+#include "keymap/emitters/xtest_emitter.hpp"
 #endif
 
 namespace keymap {
