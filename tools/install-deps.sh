@@ -7,6 +7,7 @@ packages=(
   qt6-svg-dev libqt6svg6 libxkbcommon-dev libhidapi-dev libudev-dev libxtst-dev libx11-dev
   libevdev-dev libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool trayer openbox
   x11-utils x11-xserver-utils fonts-dejavu-core fonts-dejavu-extra imagemagick clang libclang-rt-14-dev
+  umockdev libumockdev-dev
 )
 missing=()
 for p in "${packages[@]}"; do

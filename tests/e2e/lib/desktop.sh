@@ -2,8 +2,10 @@
 # wait for windows. Source it, then call desktop_start. Everything it starts is stopped
 # by PID when the script exits.
 #
-#   desktop_start [--no-tray]   Xvfb on a free display, openbox, trayer (unless --no-tray);
-#                               sets DISPLAY, HOME, XDG_RUNTIME_DIR, XDG_CONFIG_HOME, WORK
+#   work_start                  a private folder WORK with HOME, XDG_RUNTIME_DIR and
+#                               XDG_CONFIG_HOME in it, removed at exit (for tests without X)
+#   desktop_start [--no-tray]   work_start, then Xvfb on a free display, openbox, trayer
+#                               (unless --no-tray); sets DISPLAY
 #   start_tray                  starts trayer (for tests that bring it up late)
 #   spawn NAME CMD...           runs CMD in the background, remembered for the cleanup;
 #                               its PID is in $SPAWNED
@@ -72,11 +74,7 @@ tray_owned() {
     xdotool search --classname trayer >/dev/null 2>&1
 }
 
-desktop_start() {
-    local tray=1
-    [ "${1:-}" = "--no-tray" ] && tray=0
-    need_tools Xvfb openbox xdotool xprop import
-    [ "$tray" -eq 1 ] && need_tools trayer
+work_start() {
     WORK=$(mktemp -d "${TMPDIR:-/tmp}/drevonix-e2e.XXXXXX")
     trap e2e_cleanup EXIT
     trap 'exit 130' INT TERM
@@ -85,6 +83,14 @@ desktop_start() {
     chmod 700 "$XDG_RUNTIME_DIR"
     unset DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY QT_QPA_PLATFORM SESSION_MANAGER
     export LANG=C.UTF-8
+}
+
+desktop_start() {
+    local tray=1
+    [ "${1:-}" = "--no-tray" ] && tray=0
+    need_tools Xvfb openbox xdotool xprop import
+    [ "$tray" -eq 1 ] && need_tools trayer
+    work_start
 
     # Xvfb picks a free display itself and tells us which on fd 3.
     # -noreset: by default the server starts over whenever its last client leaves, and a
