@@ -1,5 +1,6 @@
 #include "settings/ini_file.hpp"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -10,6 +11,7 @@
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -17,6 +19,7 @@ namespace settings {
 namespace {
 
 const QByteArray kCrLf = QByteArrayLiteral("\r\n");
+const QByteArray kUtf8Bom = QByteArrayLiteral("\xEF\xBB\xBF");
 
 bool isBlank(char c) {
     return c == ' ' || c == '\t';
@@ -101,6 +104,7 @@ void IniFile::reload() {
     lines_.clear();
     sections_.clear();
     sectionIndex_.clear();
+    bom_.clear();
     state_ = DiskState::Missing;
 
     const QFileInfo info(path_);
@@ -118,7 +122,13 @@ void IniFile::reload() {
 }
 
 void IniFile::parse(const QByteArray& data) {
+    // Editors put a UTF-8 byte-order mark in front; Windows' profile functions read
+    // through it, and a first section hidden behind it would be written a second time.
     qsizetype pos = 0;
+    if (data.startsWith(kUtf8Bom)) {
+        bom_ = kUtf8Bom;
+        pos = kUtf8Bom.size();
+    }
     while (pos < data.size()) {
         qsizetype end = pos;
         while (end < data.size() && data[end] != '\r' && data[end] != '\n') ++end;
@@ -261,8 +271,58 @@ QByteArray IniFile::contents() const {
         out += '[' + common::toCp1251(s.name) + ']' + kCrLf;
         appendAdded(out, s);
     }
-    return out;
+    return bom_ + out;
 }
+
+bool IniFile::moveAside() const {
+    const QFileInfo info(path_);
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    for (int n = 1; n <= 100; ++n) {
+        QString aside = path_ + u'.' + stamp;
+        if (n > 1) aside += QStringLiteral("-%1").arg(n);
+        // QDir::rename never replaces an existing file, and never falls back to copying
+        // (which would block on a pipe).
+        if (QFileInfo::exists(aside)) continue;
+        if (!info.dir().rename(info.fileName(), QFileInfo(aside).fileName())) return false;
+        qWarning("drevonix: %s could not be read; it is kept as %s and written anew",
+                 qPrintable(path_), qPrintable(aside));
+        return true;
+    }
+    return false;
+}
+
+namespace {
+
+#ifdef Q_OS_UNIX
+// The new file is made by us, so it belongs to us; give it the old file's owner and group
+// (root saving a user's file must not lock that user out of it). False when we may not.
+bool keepOwner(int fd, const struct stat& old) {
+    struct stat now {};
+    if (::fstat(fd, &now) != 0) return false;
+    if (now.st_uid == old.st_uid && now.st_gid == old.st_gid) return true;
+    return ::fchown(fd, old.st_uid, old.st_gid) == 0;
+}
+#endif
+
+// Writes over the file itself: it keeps its owner, group, mode and links by nature. What is
+// lost is the power-cut guarantee only: a cut in the middle leaves a torn file. A full disk
+// is still found before any old byte is touched, since the space is taken first.
+bool writeInPlace(const QString& path, const QByteArray& data) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite)) return false;
+#ifdef Q_OS_UNIX
+    const qint64 old = file.size();
+    if (data.size() > old && ::posix_fallocate(file.handle(), old, data.size() - old) != 0)
+        return false;
+#endif
+    if (file.write(data) != data.size() || !file.flush() || !file.resize(data.size())) return false;
+#ifdef Q_OS_UNIX
+    if (::fsync(file.handle()) != 0) return false;
+#endif
+    return true;
+}
+
+}  // namespace
 
 void IniFile::save() const {
     // A car computer loses power without warning, also while we save. So the new file is
@@ -270,8 +330,9 @@ void IniFile::save() const {
     // the old file or the new one, whole, never a torn mix.
     const auto fail = [this] { throw WriteError(path_); };
 
-    // We could not read what is there, so we could not keep its other lines.
-    if (state_ == DiskState::Unreadable) fail();
+    // We could not read what is there, so we could not keep its other lines: keep the whole
+    // of it under another name, so that the user can always save and quit.
+    if (state_ == DiskState::Unreadable && !moveAside()) fail();
 
     const QFileInfo info(path_);
     const bool existed = info.exists();
@@ -285,14 +346,30 @@ void IniFile::save() const {
     const QString folder = info.absolutePath();
     if (!QDir(folder).exists() && !QDir().mkpath(folder)) fail();
 
+    const QByteArray data = contents();
     QSaveFile file(path_);
-    if (!file.open(QIODevice::WriteOnly)) fail();
+    if (!file.open(QIODevice::WriteOnly)) {
+        // No new file can be made beside it (a folder the user may not write), but the
+        // file itself may be written.
+        if (existed && writeInPlace(path_, data)) return;
+        fail();
+    }
+#ifdef Q_OS_UNIX
+    struct stat old {};
+    if (existed && ::stat(QFile::encodeName(path_).constData(), &old) == 0 &&
+        !keepOwner(file.handle(), old)) {
+        // Only root may give a file away; in place the file stays whose it is.
+        file.cancelWriting();
+        if (writeInPlace(path_, data)) return;
+        fail();
+    }
+#endif
     // Qt copies the mode too, but with the current user's access flags folded into the
-    // owner bits; pass the mode bits alone so that the mode stays exactly as it was.
+    // owner bits; pass the mode bits alone so that the mode stays exactly as it was. After
+    // the owner: a change of owner may clear mode bits.
     constexpr auto userFlags =
         QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser;
     if (existed && !file.setPermissions(info.permissions() & ~userFlags)) fail();
-    const QByteArray data = contents();
     if (file.write(data) != data.size() || !file.flush()) fail();
 #ifdef Q_OS_UNIX
     // commit() syncs too, but quietly ignores a failure there; a disk that is full only

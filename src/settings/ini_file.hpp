@@ -20,7 +20,7 @@ public:
 // Windows-1251 bytes, "[Section]" headers, "Key=Value" lines, CR LF line ends (LF and a
 // lone CR accepted too). Names compare case-insensitively; blanks around names and values
 // are dropped and a value in matching double quotes loses them; the first of duplicate
-// sections or keys wins.
+// sections or keys wins. A UTF-8 byte-order mark at the start is read through and kept.
 //
 // The object holds the file's lines in memory. Writes change them there: a key's value is
 // replaced in its own line, a missing key goes after the last key line of its section, a
@@ -28,10 +28,10 @@ public:
 // no write touched comes out byte for byte as it was read.
 class IniFile {
 public:
-    // Our own file stays far below this even with every text at its longest (about 200 KB).
-    // A larger file is not one we wrote: it reads as empty, which also bounds the time the
-    // start-up can spend on it, and it is never overwritten.
-    static constexpr qint64 MaxFileSize = 1024 * 1024;
+    // Our own file stays far below this even with every text at its longest (about 200 KB),
+    // but a hand-edited one may carry anything; this only bounds the memory and time the
+    // start-up spends. A larger file is moved aside by the next save, never overwritten.
+    static constexpr qint64 MaxFileSize = 16 * 1024 * 1024;
     // Texts are cut to this length when read, as the Windows program's 2048-byte read
     // buffer cuts them.
     static constexpr int MaxTextLength = 2047;
@@ -39,7 +39,8 @@ public:
     enum class DiskState {
         Missing,     // no file: reads give defaults, save creates it
         Read,        // the file's lines are in memory
-        Unreadable,  // something is there that we could not read: defaults, and no save
+        Unreadable,  // something is there that we could not read: defaults, and the save
+                     // moves it aside before writing a fresh file
     };
 
     // Reads the file at once (see reload()).
@@ -67,8 +68,11 @@ public:
     // The bytes save() would write.
     QByteArray contents() const;
 
-    // Replaces the file atomically with contents(); creates its folder when missing.
-    // Throws WriteError ("Unable to write to <path>") on any failure, leaving the old file.
+    // Replaces the file atomically with contents(), keeping its owner, group and mode;
+    // creates its folder when missing. A file whose folder may not be written is written in
+    // place instead. What could not be read is first moved aside, to "<name>.<date-time>"
+    // beside it, with one line on stderr. Throws WriteError ("Unable to write to <path>")
+    // on any failure, leaving the old file.
     void save() const;
 
 private:
@@ -91,8 +95,12 @@ private:
     // The value as stored (unquoted, not cut); false when the key is absent.
     bool lookup(const QString& section, const QString& key, QString* value) const;
 
+    // Renames what is at the path to a free dated name beside it; false when it could not.
+    bool moveAside() const;
+
     QString path_;
     DiskState state_ = DiskState::Missing;
+    QByteArray bom_;  // the file's UTF-8 byte-order mark, written back as it was
     std::vector<Line> lines_;
     std::vector<Section> sections_;             // file order, then new sections
     QHash<QString, std::size_t> sectionIndex_;  // folded name -> first section

@@ -61,6 +61,7 @@ TEST_F(IniFileTest, ReadsTheDialect) {
         {"lone CR", "[S]\rk=v\rj=w\r", "S", "j", "w"},
         {"mixed endings", "[S]\r\n\nk=v\r\rj=w", "S", "j", "w"},
         {"no final line end", "[S]\r\nk=v", "S", "k", "v"},
+        {"UTF-8 byte-order mark", "\xEF\xBB\xBF[S]\r\nk=v\r\n", "S", "k", "v"},
         {"Windows-1251", "[S]\r\nk=\xD1\xF2\xE0\xF0\xF2\r\n", "S", "k", "Старт"},
         {"undefined byte", "[S]\r\nk=a\x98z\r\n", "S", "k", QStringLiteral("a\uFFFDz")},
         {"NUL bytes", QByteArray("[S]\r\nk=a\0b\r\n", 12), "S", "k", QString("a") + QChar(0) + "b"},
@@ -170,7 +171,7 @@ TEST_F(IniFileTest, WrittenValuesReadBackExactly) {
 
 TEST_F(IniFileTest, UnchangedFileIsSavedByteForByte) {
     static const char raw[] =
-        "\xEF\xBB\xBF; not ours\r\n[Key 01]\r\nJ.Code=5\n\r\r\n[X]\rk=\x98\x00z\r\n  \t\n";
+        "\xEF\xBB\xBF[Key 01]\r\n; not ours\r\nJ.Code=5\n\r\r\n[X]\rk=\x98\x00z\r\n  \t\n";
     const QByteArray odd(raw, sizeof raw - 1);
     IniFile ini = fileWith(odd);
     EXPECT_EQ(ini.contents(), odd);

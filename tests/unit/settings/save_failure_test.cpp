@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <csignal>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -97,24 +98,6 @@ TEST_F(SaveFailure, ImmutableFileKeepsItsContent) {
     EXPECT_EQ(readBytes(path()), old);
 }
 
-TEST_F(SaveFailure, ReadOnlyFolderKeepsTheFile) {
-    IniFile ini = prepare();
-    ImmutableGuard guard;
-    if (geteuid() != 0) {
-        ASSERT_TRUE(
-            QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
-    } else if (setImmutable(dir.path(), true)) {
-        guard.path = dir.path();
-    } else {
-        GTEST_SKIP() << "running as root without chattr: a folder cannot be made read-only";
-    }
-    expectWriteError(ini);
-    EXPECT_EQ(readBytes(path()), old);
-    EXPECT_EQ(folderEntries(), QStringList{"Control.ini"});
-    QFile::setPermissions(dir.path(),
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-}
-
 // A full disk or a file-size limit shows as a failing write (ENOSPC, EFBIG). The limit is
 // per process, so the save runs in a child.
 TEST_F(SaveFailure, FailingWritesKeepTheOldFile) {
@@ -153,27 +136,45 @@ TEST_F(SaveFailure, FailingWritesKeepTheOldFile) {
     EXPECT_EQ(folderEntries(), QStringList{"Control.ini"});
 }
 
-TEST_F(SaveFailure, DirectoryInPlaceOfTheFile) {
-    ASSERT_TRUE(QDir(dir.path()).mkdir("Control.ini"));
-    IniFile ini(path());
-    EXPECT_EQ(ini.diskState(), IniFile::DiskState::Unreadable);
-    settings::load(ini, keys, window, system);
-    EXPECT_EQ(keys.text(1, keymap::KeyField::JCode), "1024");
-    expectWriteError(ini);
-    EXPECT_TRUE(QFileInfo(path()).isDir());
-}
-
-// Far beyond any settings file: not loaded into memory, and not replaced either, since
-// its other lines could not be kept.
-TEST_F(SaveFailure, HugeFileGivesDefaultsAndIsNotReplaced) {
-    QByteArray huge = "[Key 01]\r\nJ.Code=5\r\n";
-    huge.append(QByteArray(10 * 1024 * 1024, 'z'));
-    ASSERT_TRUE(writeBytes(path(), huge));
-    IniFile ini(path());
-    settings::load(ini, keys, window, system);
-    EXPECT_EQ(keys.text(1, keymap::KeyField::JCode), "1024");
-    expectWriteError(ini);
-    EXPECT_EQ(readBytes(path()), huge);
+// What cannot be read is kept whole under a dated name, and the save goes on: a trap that
+// neither saves nor lets the program end would be worse than the defaults. A file up to
+// the bound is read, comment and all.
+TEST_F(SaveFailure, UnreadableFileIsMovedAsideAndWrittenAnew) {
+    QByteArray big = "[Key 01]\r\nJ.Code=5\r\n;";
+    big.append(QByteArray(10 * 1024 * 1024, 'z')).append("\r\n");
+    const QByteArray huge = big + QByteArray(IniFile::MaxFileSize, 'z');
+    struct {
+        const char* what;
+        std::function<void()> make;
+        QString jcode;                                // as loaded
+        std::function<bool(const QFileInfo&)> aside;  // what is kept aside; none when empty
+    } cases[] = {
+        {"10 MB", [&] { writeBytes(path(), big); }, "5", {}},
+        {"over the bound", [&] { writeBytes(path(), huge); }, "1024",
+         [&](const QFileInfo& f) { return readBytes(f.filePath()) == huge; }},
+        {"a directory", [&] { QDir(dir.path()).mkdir("Control.ini"); }, "1024",
+         [](const QFileInfo& f) { return f.isDir(); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        QDir(dir.path()).removeRecursively();
+        QDir().mkpath(dir.path());
+        c.make();
+        IniFile ini(path());
+        settings::load(ini, keys, window, system);
+        EXPECT_EQ(keys.text(1, keymap::KeyField::JCode), c.jcode);
+        settings::Save_all(ini, keys, window, system);
+        const QFileInfoList aside =
+            QDir(dir.path()).entryInfoList({"Control.ini.*"}, QDir::AllEntries | QDir::Hidden);
+        ASSERT_EQ(aside.size(), c.aside ? 1 : 0);
+        if (c.aside) {
+            EXPECT_TRUE(c.aside(aside[0]));
+            EXPECT_TRUE(aside[0].fileName().contains(QDate::currentDate().toString("yyyyMMdd")));
+            EXPECT_EQ(readBytes(path()).count("\r\n["), 13);  // a fresh file
+        } else {
+            EXPECT_EQ(readBytes(path()).count('z'), 10 * 1024 * 1024);
+        }
+    }
 }
 
 TEST_F(SaveFailure, SavingKeepsTheModeAndMakesTheFolder) {
@@ -191,6 +192,15 @@ TEST_F(SaveFailure, SavingKeepsTheModeAndMakesTheFolder) {
         constexpr int bits = 0x7077;
         EXPECT_EQ(QFileInfo(path()).permissions() & bits, mode & bits);
         EXPECT_NE(readBytes(path()), old);
+    }
+
+    // Root saving a user's file leaves it that user's.
+    if (geteuid() == 0) {
+        IniFile ini = prepare();
+        ASSERT_EQ(chown(path().toLocal8Bit().constData(), 65534, 65534), 0);
+        settings::Save_all(ini, keys, window, system);
+        EXPECT_EQ(QFileInfo(path()).ownerId(), 65534u);
+        EXPECT_EQ(QFileInfo(path()).groupId(), 65534u);
     }
 
     IniFile fresh(dir.filePath("a/b/Control.ini"));
