@@ -19,8 +19,8 @@ class Application : public QApplication {
 public:
     Application(int& argc, char** argv);
 
-    // The application title, the caption of the program's own message boxes.
-    static QString title() { return applicationDisplayName(); }
+    // The application title, the caption of the program's own error boxes.
+    static QString title() { return QStringLiteral("Drevonix v2.2"); }
 
     // Shows an error box with the title, an error icon and OK (replaceable for tests).
     using ErrorPresenter = std::function<void(const QString& caption, const QString& text)>;

@@ -1,7 +1,9 @@
 #include "app/program.hpp"
 
 #include <QApplication>
+#include <cstdio>
 
+#include "app/error_box.hpp"
 #include "app/session_end.hpp"
 #include "app/single_instance.hpp"
 #include "keymap/emitters/emitter_choice.hpp"
@@ -11,11 +13,12 @@
 namespace app {
 
 void setUpApplication(QApplication& application) {
-    application.setApplicationDisplayName(QStringLiteral("Drevonix v2.2"));
+    // No display name: Qt would append it to every caption (" — Drevonix v2.2" after
+    // "От автора программы"). The title is the main window's caption and the error boxes'.
     application.setApplicationVersion(QStringLiteral("2.2"));
 }
 
-int runProgram(QApplication& application, device::HidLibrary& hid) {
+int runProgram(Application& application, device::HidLibrary& hid) {
     // A running program is brought up instead of starting a second key mapper.
     SingleInstance instance(settings::settingsPathFor(QCoreApplication::applicationDirPath()));
     switch (instance.claim()) {
@@ -34,6 +37,8 @@ int runProgram(QApplication& application, device::HidLibrary& hid) {
 
     const keymap::EmitterChoice keys = keymap::chooseEmitter();
     ui::TForm1 window(hid, keys.emitter.get());
+    // "Выход" chosen while the greeting held the start: a quit before the loop runs is lost.
+    if (window.ended()) return 0;
     application.setWindowIcon(window.windowIcon());
     QObject::connect(&instance, &SingleInstance::raiseRequested, &window,
                      &ui::TForm1::bringToFront);
@@ -43,11 +48,21 @@ int runProgram(QApplication& application, device::HidLibrary& hid) {
     SessionEnd sessionEnd;
     sessionEnd.watchSignals();
     sessionEnd.watchSessionManager(application);
-    QObject::connect(&sessionEnd, &SessionEnd::sessionEnding, &window, [&window](int signo) {
+    QObject::connect(&sessionEnd, &SessionEnd::sessionEnding, &window, [&](int signo) {
+        if (signo == 0) {
+            window.WMEndSessionQuery();
+            return;
+        }
+        // The system is going down: nobody is there to close an error box, and the session
+        // would wait for its kill timeout. A failed save goes to stderr, and the program
+        // ends all the same (the system would kill it a little later anyway).
+        bool failed = false;
+        application.setErrorPresenter([&failed](const QString&, const QString& text) {
+            failed = true;
+            std::fprintf(stderr, "drevonix: %s\n", qPrintable(text));
+        });
         window.WMEndSessionQuery();
-        // A signal ends the session whether or not the settings could be saved; the
-        // system would kill us a little later anyway.
-        if (signo != 0) QCoreApplication::quit();
+        QCoreApplication::exit(failed ? 1 : 0);
     });
 
     if (window.showAtStart()) window.show();

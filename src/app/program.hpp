@@ -6,10 +6,12 @@ class QApplication;
 
 namespace app {
 
+class Application;
+
 // What both programs set on the application object before any window exists.
 void setUpApplication(QApplication& application);
 
 // Builds the main window over `hid` and runs the message loop until the program ends.
-int runProgram(QApplication& application, device::HidLibrary& hid);
+int runProgram(Application& application, device::HidLibrary& hid);
 
 }  // namespace app

@@ -2,6 +2,8 @@
 
 #include <QtCore/qnamespace.h>
 
+#include <iterator>
+
 namespace keymap::vk {
 
 namespace {
@@ -298,6 +300,15 @@ int vkFromKeysym(std::uint32_t keysym) {
     for (const KeyRow& r : kRows)
         if (fromNative(r) && r.keysym == keysym) return r.vk;
     return 0;
+}
+
+int vkFromKeypadKeysym(std::uint32_t keysym) {
+    // KP_Home .. KP_Delete, in keysym order.
+    constexpr std::uint8_t kVks[] = {0x24, 0x25, 0x26, 0x27, 0x28, 0x21,
+                                     0x22, 0x23, 0x0C, 0x2D, 0x2E};
+    constexpr std::uint32_t kFirst = 0xFF95;
+    if (keysym < kFirst || keysym >= kFirst + std::size(kVks)) return 0;
+    return kVks[keysym - kFirst];
 }
 
 int vkFromQtKey(int qtKey) {

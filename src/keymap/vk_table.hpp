@@ -29,6 +29,10 @@ std::uint32_t keysymFromVk(int vk);
 int vkFromEvdev(int evdevCode);
 int vkFromKeysym(std::uint32_t keysym);
 
+// A keypad key that X or Wayland reports as a navigation keysym (NumLock off, or Shift
+// held): the VK Windows gives it, e.g. End (0x23) for keypad 1; 0 for any other keysym.
+int vkFromKeypadKeysym(std::uint32_t keysym);
+
 // For platforms that give no native key code (offscreen, some test drivers): Qt::Key
 // values (plain ints) to VK; 0 when unknown.
 int vkFromQtKey(int qtKey);

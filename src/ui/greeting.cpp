@@ -1,5 +1,6 @@
 #include "ui/greeting.hpp"
 
+#include <QEventLoop>
 #include <QMessageBox>
 
 namespace ui {
@@ -9,8 +10,15 @@ bool isGreetingDay(const QDate& date) {
 }
 
 void showGreeting() {
+    // The box belongs to no window, so it blocks none: while it waits for its OK the
+    // timers, the device and the tray icon all work, as under Windows. Only the start
+    // waits for it.
     QMessageBox box(QMessageBox::NoIcon, GreetingCaption, GreetingText, QMessageBox::Ok);
-    box.exec();
+    box.setWindowModality(Qt::NonModal);
+    QEventLoop loop;
+    QObject::connect(&box, &QDialog::finished, &loop, &QEventLoop::quit);
+    box.show();
+    loop.exec();
 }
 
 }  // namespace ui

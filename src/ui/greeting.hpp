@@ -13,7 +13,8 @@ inline const QString GreetingText = QStringLiteral(
     "Сегодня 12 октября, и я хочу просто сказать вам спасибо за то, что вы пользуетесь "
     "этой программой.\nХороших вам дорог, тёплых дней и любимой музыки в пути!");
 
-// The greeting box: modal, no owner window, OK and no icon. Returns when it is closed.
+// The greeting box: no owner window, OK and no icon; modal to nothing. Returns when it is
+// closed (or the program ends).
 void showGreeting();
 
 }  // namespace ui

@@ -1,13 +1,16 @@
 #include "ui/key_table_page.hpp"
 
 #include <QCheckBox>
+#include <QContextMenuEvent>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QStringList>
+#include <QToolTip>
 #include <QWidget>
+#include <algorithm>
 
 #include "common/cp1251.hpp"
 #include "keymap/vk_table.hpp"
@@ -132,8 +135,11 @@ int KeyTablePage::virtualKeyOf(const QKeyEvent& event) {
     const QString platform = QGuiApplication::platformName();
     const bool xkbKeycodes =
         platform == QLatin1String("xcb") || platform.startsWith(QLatin1String("wayland"));
+    // With NumLock off (or Shift held) a keypad digit is a navigation key, and Windows
+    // names it so (keypad 1 is End); only the keysym tells which one it was.
+    if (xkbKeycodes) vk = keymap::vk::vkFromKeypadKeysym(event.nativeVirtualKey());
     // X and Wayland key codes are the kernel's evdev codes plus 8.
-    if (xkbKeycodes && event.nativeScanCode() > 8)
+    if (vk == 0 && xkbKeycodes && event.nativeScanCode() > 8)
         vk = keymap::vk::vkFromEvdev(static_cast<int>(event.nativeScanCode()) - 8);
 #endif
     if (vk == 0) vk = keymap::vk::vkFromQtKey(event.key());
@@ -141,23 +147,32 @@ int KeyTablePage::virtualKeyOf(const QKeyEvent& event) {
 }
 
 bool KeyTablePage::eventFilter(QObject* watched, QEvent* event) {
+    const auto row = std::find_if(rows_.begin(), rows_.end(),
+                                  [watched](const Row& r) { return r.smb == watched; });
+    if (row == rows_.end()) return QObject::eventFilter(watched, event);
+    // The Menu key is a key to learn like any other, not a request for the edit's menu.
+    if (event->type() == QEvent::ContextMenu &&
+        static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Keyboard)
+        return true;
     if (event->type() == QEvent::KeyRelease) {
         const auto* key = static_cast<QKeyEvent*>(event);
         // X repeats a held key as release/press pairs; Windows sends one release at the end.
         if (!key->isAutoRepeat()) {
-            for (int row = 1; row <= keymap::KeyTableRows; ++row) {
-                if (rows_[row - 1].smb != watched) continue;
-                if (const int vk = virtualKeyOf(*key)) smbKeyUp(row, vk);
-                break;
-            }
+            if (const int vk = virtualKeyOf(*key))
+                smbKeyUp(static_cast<int>(row - rows_.begin()) + 1, vk);
+            else
+                QToolTip::showText(row->smb->mapToGlobal(QPoint(0, row->smb->height())),
+                                   UnknownKeyText, row->smb);
         }
     }
     return QObject::eventFilter(watched, event);
 }
 
-void KeyTablePage::infoClick() {
+void KeyTablePage::infoClick(QWidget* window) {
     QMessageBox box(QMessageBox::NoIcon, keyCodesInfoCaption(), keyCodesInfoText(), QMessageBox::Ok,
-                    nullptr);
+                    window);
+    // An application-modal box would block the tray icon's window too.
+    box.setWindowModality(Qt::WindowModal);
     box.exec();
 }
 

@@ -18,6 +18,10 @@ namespace ui {
 QString keyCodesInfoCaption();
 QString keyCodesInfoText();
 
+// Shown under a symbol edit when the released key has no virtual-key code we know.
+inline const QString UnknownKeyText = QStringLiteral(
+    "Клавиша не распознана. Её код можно вписать вручную в параметр Value файла Control.ini.");
+
 // The key table over the controls of the "Кнопки" page (jcodeNN, shiftNN, ctrlNN, altNN,
 // smbNN, valNN, descNN, found by name under the given widget), and the key capture of
 // the symbol edits: a key released in smbNN writes its character and its virtual-key code.
@@ -40,8 +44,9 @@ public:
     // native code, the Qt key.
     static int virtualKeyOf(const QKeyEvent& event);
 
-    // The modal box of multimedia key codes: no owner, OK only, no icon.
-    static void infoClick();
+    // The box of multimedia key codes: OK only, no icon; modal to `window` (the main
+    // window) alone, so that the tray icon works while it is open.
+    static void infoClick(QWidget* window);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -76,7 +76,7 @@ TForm1::TForm1(device::HidLibrary& hid, keymap::KeyEmitter* emitter, QWidget* pa
         std::make_unique<keymap::KeyMapper>(*keyTable_, emitter ? *emitter : noKeystrokes_, clock_);
     hook_->setButtonCodeSink(keyMapper_.get());
     new WindowActivationHook(this, *keyMapper_);
-    connect(ui_->info, &QPushButton::clicked, this, [] { KeyTablePage::infoClick(); });
+    connect(ui_->info, &QPushButton::clicked, this, [this] { KeyTablePage::infoClick(this); });
 
     setUpTabs();
     setUpPopupMenu();

@@ -85,6 +85,9 @@ public:
     void bringToFront();
     // Whether the message loop shows the window at start: not when it lives in the tray.
     bool showAtStart() const { return showAtStart_; }
+    // Whether the window has been closed for good (FormClose got through), possibly from
+    // the tray while the greeting still held the start.
+    bool ended() const { return ended_; }
     // Made by FormCreate; null before.
     TrayIcon* trayIcon() { return tray_; }
     settings::IniFile* settingsFile() { return ini_.get(); }
@@ -113,6 +116,7 @@ private:
     TrayIcon* tray_ = nullptr;
     std::unique_ptr<settings::IniFile> ini_;
     bool showAtStart_ = true;
+    bool ended_ = false;
 };
 
 // The program-wide reference to the main window; set before its controls are built.

@@ -99,6 +99,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
     event->ignore();
     FormClose();
     event->accept();
+    ended_ = true;
     // The main window's close ends the program, whatever other windows are still open.
     QCoreApplication::quit();
 }

@@ -1,6 +1,8 @@
 #include "ui/tray_icon.hpp"
 
+#include <QGuiApplication>
 #include <QMenu>
+#include <QStyleHints>
 
 namespace ui {
 
@@ -50,7 +52,17 @@ void TrayIcon::pollTray() {
 void TrayIcon::onActivated(QSystemTrayIcon::ActivationReason reason) {
     switch (reason) {
         case QSystemTrayIcon::Trigger:
+            sinceTrigger_.start();
+            emit toggleRequested();
+            break;
         case QSystemTrayIcon::DoubleClick:
+            // Qt reports the first click of a double click as a click of its own (X11 on
+            // the press, Windows on the release), and that has toggled already: a second
+            // toggle would flash the window and leave it as it was.
+            if (sinceTrigger_.isValid() &&
+                sinceTrigger_.elapsed() <=
+                    QGuiApplication::styleHints()->mouseDoubleClickInterval())
+                break;
             emit toggleRequested();
             break;
         default:

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QIcon>
 #include <QObject>
 #include <QSystemTrayIcon>
@@ -39,6 +40,7 @@ public:
 
 signals:
     // Left click or double click on the icon: show the window if hidden, else hide it.
+    // A double click toggles once, however the tray reports it.
     void toggleRequested();
 
 private:
@@ -49,6 +51,7 @@ private:
     QTimer poll_;
     std::function<bool()> probe_;
     bool added_ = false;
+    QElapsedTimer sinceTrigger_;
 };
 
 }  // namespace ui

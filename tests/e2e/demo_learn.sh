@@ -20,4 +20,22 @@ sim "burst 1500 1" >/dev/null
 expect_get jcode05 700
 expect_get smb05 X
 shot learned
+
+# The key-code box: its caption is the box's own text alone, and the tray icon still
+# works while the box is open.
+INFO=(456 364)
+BOX_TITLE="Коды мультимедийных клавиш"
+info_box() {
+    local w
+    for w in $(visible_windows "$DEMO_CLASS"); do
+        [ "$(xdotool getwindowname "$w" 2>/dev/null)" = "$BOX_TITLE" ] && { echo "$w"; return 0; }
+    done
+    return 1
+}
+click "$MAIN" "${INFO[@]}"
+wait_for "a window captioned \"$BOX_TITLE\" alone" 5 info_box
+shot info-box
+xdotool mousemove --window "$(demo_icon)" 11 15 click 1
+wait_get window.visible 0 5
+box=$(info_box) && xdotool key --window "$box" Return
 e2e_log "PASS"

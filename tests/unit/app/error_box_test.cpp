@@ -59,7 +59,6 @@ struct Shown {
 
 TEST(TopLevelErrorHandler, ShowsTheMessageAbandonsTheActionAndRunsOn) {
     auto& a = testApp();
-    a.setApplicationDisplayName(QStringLiteral("Drevonix v2.2"));
     std::vector<Shown> shown;
     a.setErrorPresenter([&](const QString& c, const QString& t) { shown.push_back({c, t}); });
 

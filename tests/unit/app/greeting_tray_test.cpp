@@ -3,12 +3,16 @@
 #include <QApplication>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <functional>
+#include <vector>
 
 #include "app_test_main.hpp"
 #include "ui/greeting.hpp"
+#include "ui/key_table_page.hpp"
 #include "ui/tray_icon.hpp"
 
 namespace {
@@ -26,13 +30,20 @@ TEST(Greeting, OnlyOnTheTwelfthOfOctober) {
         EXPECT_EQ(ui::isGreetingDay(c.date), c.greet) << c.date.toString().toStdString();
 }
 
+// The open message box, whatever its modality.
+QMessageBox* openBox() {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) return box;
+    return nullptr;
+}
+
 TEST(Greeting, BoxHasTheCaptionOkAndNoIcon) {
     testApp();
     QString caption, text;
     QMessageBox::Icon icon = QMessageBox::Critical;
     QList<QAbstractButton*> buttons;
     QTimer::singleShot(0, [&] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        auto* box = openBox();
         ASSERT_NE(box, nullptr);
         caption = box->windowTitle();
         text = box->text();
@@ -46,6 +57,42 @@ TEST(Greeting, BoxHasTheCaptionOkAndNoIcon) {
     EXPECT_FALSE(text.isEmpty());
     EXPECT_EQ(icon, QMessageBox::NoIcon);
     ASSERT_EQ(buttons.size(), 1);
+}
+
+// While a box waits for its OK, the tray icon (a window of its own) still takes clicks;
+// the key-code box blocks only the main window it belongs to.
+TEST(Boxes, BlockOnlyWhatTheyBelongTo) {
+    testApp();
+    QPushButton main(QStringLiteral("main")), tray(QStringLiteral("tray"));
+    main.show();
+    tray.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&tray));
+    struct {
+        const char* what;
+        std::function<void()> open;
+        bool mainBlocked;
+    } cases[] = {
+        {"greeting", [] { ui::showGreeting(); }, false},
+        {"key codes", [&] { ui::KeyTablePage::infoClick(&main); }, true},
+    };
+    for (const auto& c : cases) {
+        QSignalSpy trayClicks(&tray, &QPushButton::clicked);
+        QSignalSpy mainClicks(&main, &QPushButton::clicked);
+        bool seen = false;
+        QTimer::singleShot(0, [&] {
+            // Through the window system, where a modal box blocks what it blocks.
+            for (QPushButton* b : {&tray, &main})
+                QTest::mouseClick(b->windowHandle(), Qt::LeftButton, {}, b->rect().center());
+            if (auto* box = openBox()) {
+                seen = true;
+                box->accept();
+            }
+        });
+        c.open();
+        EXPECT_TRUE(seen) << c.what;
+        EXPECT_EQ(trayClicks.count(), 1) << c.what;
+        EXPECT_EQ(mainClicks.count(), c.mainBlocked ? 0 : 1) << c.what;
+    }
 }
 
 QIcon testIcon(Qt::GlobalColor color) {
@@ -99,23 +146,29 @@ TEST(TrayIcon, AppearsByItselfWhenATrayComesUpLater) {
     EXPECT_FALSE(tray.systemTrayIcon().isVisible());
 }
 
-TEST(TrayIcon, LeftClicksToggleOncePerActivation) {
+TEST(TrayIcon, LeftClicksToggleOncePerClickOrDoubleClick) {
     testApp();
-    QMenu menu;
-    ui::TrayIcon tray(&menu);
-    QSignalSpy toggles(&tray, &ui::TrayIcon::toggleRequested);
+    using R = QSystemTrayIcon::ActivationReason;
     struct {
-        QSystemTrayIcon::ActivationReason reason;
+        const char* what;
+        std::vector<R> reasons;
         int toggles;
     } cases[] = {
-        {QSystemTrayIcon::Trigger, 1}, {QSystemTrayIcon::DoubleClick, 1},
-        {QSystemTrayIcon::Context, 0}, {QSystemTrayIcon::MiddleClick, 0},
-        {QSystemTrayIcon::Unknown, 0},
+        {"click", {R::Trigger}, 1},
+        // X11 and Windows report a double click's first click as a click of its own.
+        {"double click", {R::Trigger, R::DoubleClick}, 1},
+        {"triple click", {R::Trigger, R::DoubleClick, R::Trigger}, 2},
+        {"double click alone", {R::DoubleClick}, 1},
+        {"context", {R::Context}, 0},
+        {"middle", {R::MiddleClick}, 0},
+        {"unknown", {R::Unknown}, 0},
     };
     for (const auto& c : cases) {
-        toggles.clear();
-        emit tray.systemTrayIcon().activated(c.reason);
-        EXPECT_EQ(toggles.count(), c.toggles) << c.reason;
+        QMenu menu;
+        ui::TrayIcon tray(&menu);
+        QSignalSpy toggles(&tray, &ui::TrayIcon::toggleRequested);
+        for (R reason : c.reasons) emit tray.systemTrayIcon().activated(reason);
+        EXPECT_EQ(toggles.count(), c.toggles) << c.what;
     }
 }
 

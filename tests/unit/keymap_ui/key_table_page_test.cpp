@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QContextMenuEvent>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,6 +12,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 #include <QXmlStreamReader>
 #include <map>
 
@@ -174,6 +176,31 @@ TEST(KeyCapture, AutoRepeatReleasesAreNotCaptured) {
     EXPECT_EQ(p.edit("val", 1)->text(), "65");
 }
 
+// The Menu key is learned, not taken as a request for the edit's menu; a key without a
+// virtual-key code is told to the user and changes nothing.
+TEST(KeyCapture, MenuKeyIsLearnedAndAnUnknownKeyIsTold) {
+    Page p;
+    QLineEdit* smb = p.edit("smb", 2);
+    p.focus(smb);
+    QContextMenuEvent menu(QContextMenuEvent::Keyboard, QPoint(1, 1),
+                           smb->mapToGlobal(QPoint(1, 1)));
+    QApplication::sendEvent(smb, &menu);
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+    const auto release = [smb](int key) {
+        QKeyEvent e(QEvent::KeyRelease, key, Qt::NoModifier);
+        QApplication::sendEvent(smb, &e);
+    };
+    release(Qt::Key_Menu);
+    EXPECT_EQ(p.edit("val", 2)->text(), "93");
+
+    EXPECT_FALSE(QToolTip::isVisible());
+    release(Qt::Key_MonBrightnessUp);
+    EXPECT_EQ(p.edit("val", 2)->text(), "93");
+    EXPECT_TRUE(QToolTip::isVisible());
+    EXPECT_EQ(QToolTip::text(), ui::UnknownKeyText);
+    QToolTip::hideText();
+}
+
 TEST(KeyTableView, TextsTicksAndFocus) {
     Page p;
     ui::KeyTablePage& v = *p.page;
@@ -258,8 +285,9 @@ TEST(WindowActivation, FollowsTheWindow) {
 
 TEST(InfoBox, MultimediaKeyCodes) {
     app();
+    QWidget window;
     QString caption, text;
-    bool ok = false, noIcon = false, noOwner = false;
+    bool ok = false, noIcon = false, owned = false;
     QTimer::singleShot(0, [&] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         if (!box) return;
@@ -267,10 +295,10 @@ TEST(InfoBox, MultimediaKeyCodes) {
         text = box->text();
         ok = box->standardButtons() == QMessageBox::Ok;
         noIcon = box->icon() == QMessageBox::NoIcon;
-        noOwner = box->parentWidget() == nullptr;
+        owned = box->parentWidget() == &window;
         box->button(QMessageBox::Ok)->click();
     });
-    ui::KeyTablePage::infoClick();
+    ui::KeyTablePage::infoClick(&window);
     EXPECT_EQ(caption, "Коды мультимедийных клавиш");
     EXPECT_EQ(text,
               "Вы можете вручную изменить параметр\rValume (Val) в файле Control.ini\r"
@@ -279,7 +307,7 @@ TEST(InfoBox, MultimediaKeyCodes) {
               "181 открыть плеер\r 95 спящий режим");
     EXPECT_TRUE(ok);
     EXPECT_TRUE(noIcon);
-    EXPECT_TRUE(noOwner);
+    EXPECT_TRUE(owned);
 }
 
 TEST(Form, HasEveryControlThePageLooksFor) {

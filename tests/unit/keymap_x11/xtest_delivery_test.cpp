@@ -243,6 +243,9 @@ TEST(XTestDelivery, KeyCaptureReadsThePhysicalKey) {
         {0xA1, QString(QChar(16)), QStringLiteral("16")},  // right Shift reads as Shift
         {0xAD, QString(QChar(0xAD)), QStringLiteral("173")},
         {0xBA, QString(QChar(0x0454)), QStringLiteral("186")},
+        {0x5D, QStringLiteral("]"), QStringLiteral("93")},  // Menu, not the edit's menu
+        // Keypad 1 with NumLock off (as the server starts) is End, as Windows says.
+        {0x61, QStringLiteral("#"), QStringLiteral("35")},
     };
     for (const auto& c : cases) {
         p.val[1]->clear();

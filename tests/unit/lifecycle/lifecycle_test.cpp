@@ -245,7 +245,12 @@ TEST_F(Lifecycle, TrayClicksAndMenuShowAndHide) {
     } steps_[] = {
         {"left click", [&] { emit tray.activated(QSystemTrayIcon::Trigger); }, true},
         {"left click again", [&] { emit tray.activated(QSystemTrayIcon::Trigger); }, false},
-        {"double click", [&] { emit tray.activated(QSystemTrayIcon::DoubleClick); }, true},
+        {"double click",
+         [&] {
+             emit tray.activated(QSystemTrayIcon::Trigger);
+             emit tray.activated(QSystemTrayIcon::DoubleClick);
+         },
+         true},
         {"right click", [&] { emit tray.activated(QSystemTrayIcon::Context); }, true},
         {"Развернуть while shown", [&] { form->N1->trigger(); }, true},
         {"Свернуть", [&] { form->N2->trigger(); }, false},

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -28,7 +29,7 @@ public:
         QFile::copy(QStringLiteral(DREVONIX_DEMO_EXE), exe);
         ini = bin + "/Control.ini";
     }
-    QProcess* start() {
+    QProcess* start(QProcess::ProcessChannelMode channels = QProcess::ForwardedErrorChannel) {
         auto* p = new QProcess;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("QT_QPA_PLATFORM", "offscreen");
@@ -38,7 +39,7 @@ public:
         env.remove("DBUS_SESSION_BUS_ADDRESS");
         env.remove("SESSION_MANAGER");
         p->setProcessEnvironment(env);
-        p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        p->setProcessChannelMode(channels);
         p->start(exe, {});
         processes.emplace_back(p);
         return p;
@@ -86,6 +87,24 @@ TEST(DemoProcess, EndOfSessionSignalsSaveTheSettingsAndEndTheProgram) {
         EXPECT_EQ(saved.count("\r\n["), 13) << signo;
         EXPECT_EQ(saved.count('='), 89) << signo;
     }
+}
+
+// At shutdown nobody is there to close an error box: the failure goes to stderr, and the
+// program ends without holding up the session.
+TEST(DemoProcess, FailedSaveOnASignalEndsTheProgram) {
+    DemoRun run;
+    QFile ini(run.ini);
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.close();
+    ASSERT_TRUE(QFile::setPermissions(run.ini, QFile::ReadOwner));
+    QProcess* p = run.start(QProcess::SeparateChannels);
+    ASSERT_TRUE(p->waitForStarted(10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return catches(p->processId(), SIGTERM); }, 20000));
+    ::kill(static_cast<pid_t>(p->processId()), SIGTERM);
+    ASSERT_TRUE(p->waitForFinished(15000)) << "held up by the error";
+    EXPECT_EQ(p->exitCode(), 1);
+    EXPECT_TRUE(p->readAllStandardError().contains(
+        "drevonix: Unable to write to " + QFileInfo(run.ini).absoluteFilePath().toLocal8Bit()));
 }
 
 TEST(DemoProcess, SecondStartLeavesTheFirstRunning) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/error_box.hpp"
+#include "app/program.hpp"
 
 // The one application object of this test program, with the program's title.
 inline app::Application& testApp() {
@@ -9,7 +10,7 @@ inline app::Application& testApp() {
     static char* argv[] = {name, nullptr};
     static auto* instance = [] {
         auto* a = new app::Application(argc, argv);
-        a->setApplicationDisplayName(QStringLiteral("Drevonix v2.2"));
+        app::setUpApplication(*a);
         return a;
     }();
     return *instance;
