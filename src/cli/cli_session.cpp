@@ -249,11 +249,9 @@ int Session::read() {
         line(device::formatBlockBytes(device::blockBytesOf(block_)));
         return ExitDone;
     }
-    const params::ParameterTexts texts = params::displayTexts(blockValues_, kSeparator);
-    for (std::size_t i = 0; i < params::ParameterFields.size(); ++i)
-        line(params::ParameterFields[i].name + QLatin1Char('=') + texts.texts[i]);
-    line(QString(params::IgnoreTName) +
-         (texts.ignoreT ? QLatin1String("=1") : QLatin1String("=0")));
+    // What write takes back to the same block, byte for byte (a backup).
+    for (const QString& assignment : params::blockAssignments(device::readParameterBlock(block_)))
+        line(assignment);
     return ExitDone;
 }
 

@@ -1,10 +1,14 @@
 #include "params/cli_assignments.hpp"
 
+#include "common/number_format.hpp"
+#include "params/number_syntax.hpp"
 #include "params/parameter_fields.hpp"
 #include "params/parameter_form.hpp"
 
 namespace params {
 namespace {
+
+const QChar kSeparator = QLatin1Char('.');
 
 QString rangeText(const ParameterField& field) {
     return QStringLiteral("%1 to %2").arg(field.minimum).arg(field.maximum);
@@ -16,7 +20,40 @@ AssignmentCheck failure(const QString& message) {
     return check;
 }
 
+// The shortest text with at least `decimals` decimals that encodes to `raw` again.
+QString exactText(const ParameterField& field, long double value, int decimals, unsigned raw) {
+    constexpr int MaxDecimals = 6;
+    QString text;
+    for (; decimals <= MaxDecimals; ++decimals) {
+        text = common::formatFixed(value, decimals, kSeparator);
+        const auto back = parseNumber(text, kSeparator);
+        if (back && encodeRaw(field, *back) == raw) break;
+    }
+    return text;
+}
+
 }  // namespace
+
+QStringList blockAssignments(const device::RawParameterBlock& block) {
+    const device::ParameterValues values = device::decodeParameterValues(block);
+    const ParameterTexts shown = displayTexts(values, kSeparator);
+    QStringList lines;
+    for (std::size_t i = 0; i < ParameterFields.size(); ++i) {
+        const ParameterField& field = ParameterFields[i];
+        QString text = shown.texts[i];
+        if (field.encoding == Encoding::ConversionA || field.encoding == Encoding::ConversionT) {
+            const long double value =
+                field.encoding == Encoding::ConversionA ? values.u1Volts : values.t1Celsius;
+            const qsizetype point = text.indexOf(kSeparator);
+            const int decimals = point < 0 ? 0 : static_cast<int>(text.size() - point - 1);
+            text = exactText(field, value, decimals, rawValue(block, field));
+        }
+        lines.append(field.name + QLatin1Char('=') + text);
+    }
+    lines.append(QString(IgnoreTName) +
+                 (shown.ignoreT ? QLatin1String("=1") : QLatin1String("=0")));
+    return lines;
+}
 
 AssignmentCheck checkAssignments(const QStringList& pairs) {
     AssignmentCheck check;

@@ -26,6 +26,11 @@ struct AssignmentCheck {
 // other than 0 or 1. The error names the field, the value and the accepted range.
 AssignmentCheck checkAssignments(const QStringList& pairs);
 
+// The block as NAME=VALUE lines in form order, ignoreT last, that checkAssignments() and
+// applyAssignments() turn back into the same raw values: the form's texts, with as many
+// more decimals as a value needs (the form shows T1 in whole degrees, about two raw steps).
+QStringList blockAssignments(const device::RawParameterBlock& block);
+
 // Encodes checked assignments into a block; fields not named keep their raw values.
 void applyAssignments(device::RawParameterBlock& block, const std::vector<Assignment>& assignments);
 

@@ -143,6 +143,24 @@ TEST(Cli, WriteRoundTripsThroughTheStateFile) {
     EXPECT_NE(shown.out.find("eMNT_SRS_Y=10\nignoreT=0\n"), std::string::npos) << shown.out;
 }
 
+// The README's backup and restore: what read prints, write takes back to the same bytes,
+// also where the form would show T1 rounded (raw 533 is 0.25 degrees).
+TEST(Cli, BackupRestoresTheBlockByteForByte) {
+    QTemporaryDir dir;
+    const QString state = QStringLiteral("--simulate=") + dir.filePath(QStringLiteral("block"));
+    ASSERT_EQ(cli({state, "write", "eTRM=0.3", "eACC=13.37", "eN4=99", "ignoreT=1"}).exitCode, 0);
+    const std::string raw = cli({state, "read", "--raw"}).out;
+    ASSERT_NE(raw.find(" 02 15 "), std::string::npos) << raw;  // T1 = 533
+    const CliRun backup = cli({state, "read"});
+    EXPECT_NE(backup.out.find("eACC=13.37\neTRM=0.3\n"), std::string::npos) << backup.out;
+
+    ASSERT_EQ(cli({state, "write", "eTRM=-7", "eACC=10", "eN4=1", "ignoreT=0"}).exitCode, 0);
+    const CliRun restore = cli(QStringList{state, "write"} +
+                               QString::fromStdString(backup.out).split('\n', Qt::SkipEmptyParts));
+    EXPECT_EQ(restore.exitCode, 0) << restore.err;
+    EXPECT_EQ(cli({state, "read", "--raw"}).out, raw);
+}
+
 TEST(Cli, RefusedWritesSendNothing) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("block"));
