@@ -61,6 +61,14 @@ shot shown-by-click
 click_icon 1
 wait_for "the window to hide after a second left click" 5 main_hidden
 
+# A double click toggles once: the window comes up and stays up.
+xdotool mousemove --window "$icon" $((iw / 2)) $((ih / 2)) click --repeat 2 --delay 80 1
+wait_for "the window after a double click" 5 main_shown
+sleep 1
+main_shown || fail "a double click toggled the window twice"
+click_icon 1
+wait_for "the window to hide again" 5 main_hidden
+
 # A right click opens the menu at the cursor, also while the window is hidden.
 open_menu() {
     click_icon 3
