@@ -159,6 +159,17 @@ TEST_F(Lifecycle, GreetingOnlyOnTheTwelfthOfOctober) {
     }
 }
 
+// The tray works while the greeting holds the start, so "Выход" may come before the
+// message loop runs; the program must know it has ended.
+TEST_F(Lifecycle, ExitDuringTheGreetingEndsTheStart) {
+    today = {2024, 10, 12};
+    ui::lifecycleOptions().greet = [] { ui::Form1->N4Click(); };
+    build();
+    EXPECT_TRUE(form->ended());
+    EXPECT_FALSE(trayShown(*form));
+    EXPECT_EQ(count(file(), "[Key 01]"), 1);
+}
+
 TEST_F(Lifecycle, NoTrayShowsTheWindowAtStart) {
     ui::lifecycleOptions().trayProbe = [] { return false; };
     build();
