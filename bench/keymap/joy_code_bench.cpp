@@ -3,8 +3,8 @@
 // types, and of one that is only counted.
 #include <benchmark/benchmark.h>
 
-#include "fake_key_table.hpp"
 #include "keymap/key_mapper.hpp"
+#include "support/fake_key_table.hpp"
 
 namespace {
 

@@ -18,8 +18,8 @@
 
 #include "keymap/emitters/emitter_choice.hpp"
 #include "keymap/emitters/xtest_emitter.hpp"
-#include "keymap/fake_key_table.hpp"
 #include "keymap/key_mapper.hpp"
+#include "support/fake_key_table.hpp"
 #include "ui/key_table_page.hpp"
 
 namespace {

@@ -9,7 +9,7 @@
 
 #include "device/device_event_hook.hpp"
 #include "emulator/simulated_library.hpp"
-#include "event_loop.hpp"
+#include "support/event_loop.hpp"
 
 using namespace device;
 using namespace emulator;

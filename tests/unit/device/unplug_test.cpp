@@ -5,12 +5,12 @@
 #include <functional>
 
 #include "device/commands.hpp"
-#include "emulator/event_loop.hpp"
 #include "emulator/simulated_library.hpp"
 #include "keymap/clock.hpp"
-#include "keymap/fake_key_table.hpp"
 #include "keymap/key_mapper.hpp"
-#include "rig.hpp"
+#include "support/device_views.hpp"
+#include "support/event_loop.hpp"
+#include "support/fake_key_table.hpp"
 
 using namespace device;
 using namespace emulator;

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "emulator/controller_emulator.hpp"
-#include "event_loop.hpp"
+#include "support/event_loop.hpp"
 
 using namespace device;
 using namespace emulator;

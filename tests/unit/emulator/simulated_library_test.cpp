@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "emulator/simulated_library.hpp"
-#include "event_loop.hpp"
+#include "support/event_loop.hpp"
 
 using namespace device;
 using namespace emulator;

@@ -5,7 +5,7 @@
 #include <climits>
 #include <vector>
 
-#include "fake_key_table.hpp"
+#include "support/fake_key_table.hpp"
 
 namespace {
 

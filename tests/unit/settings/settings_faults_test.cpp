@@ -12,8 +12,8 @@
 #include <chrono>
 #include <thread>
 
-#include "settings/default_file.hpp"
-#include "settings/fakes.hpp"
+#include "default_file.hpp"
+#include "fakes.hpp"
 #include "settings/settings_binding.hpp"
 
 namespace {

@@ -8,9 +8,9 @@
 
 #include "device/commands.hpp"
 #include "device/hidapi/hidapi_library.hpp"
-#include "emulator/event_loop.hpp"
-#include "hidapi/fake_hid.hpp"
-#include "rig.hpp"
+#include "support/device_views.hpp"
+#include "support/event_loop.hpp"
+#include "support/fake_hid.hpp"
 
 using namespace device;
 using device::testing::Bytes;

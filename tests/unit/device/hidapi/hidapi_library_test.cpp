@@ -7,7 +7,7 @@
 #include <QTest>
 #include <QThread>
 
-#include "fake_hid.hpp"
+#include "support/fake_hid.hpp"
 
 namespace device::testing {
 namespace {
