@@ -9,7 +9,10 @@ const QString kFileName = QStringLiteral("Control.ini");
 }
 
 QString settingsPath(const SettingsLocation& where) {
-    if (where.fileInExeDir || where.exeDirWritable) return QDir(where.exeDir).filePath(kFileName);
+    const bool installed = !where.installBinDir.isEmpty() &&
+                           QDir::cleanPath(where.exeDir) == QDir::cleanPath(where.installBinDir);
+    if (!installed && (where.fileInExeDir || where.exeDirWritable))
+        return QDir(where.exeDir).filePath(kFileName);
     const QString config =
         !where.xdgConfigHome.isEmpty() && QDir::isAbsolutePath(where.xdgConfigHome)
             ? where.xdgConfigHome
@@ -17,7 +20,15 @@ QString settingsPath(const SettingsLocation& where) {
     return QDir(config).filePath(QStringLiteral("drevonix/") + kFileName);
 }
 
-SettingsLocation probeSettingsLocation(const QString& exeDir) {
+QString defaultInstallBinDir() {
+#ifdef DREVONIX_INSTALL_BINDIR
+    return QStringLiteral(DREVONIX_INSTALL_BINDIR);
+#else
+    return {};
+#endif
+}
+
+SettingsLocation probeSettingsLocation(const QString& exeDir, const QString& installBinDir) {
     SettingsLocation where;
     where.exeDir = exeDir;
     where.fileInExeDir = QFileInfo::exists(QDir(exeDir).filePath(kFileName));
@@ -25,6 +36,12 @@ SettingsLocation probeSettingsLocation(const QString& exeDir) {
     where.exeDirWritable = dir.isDir() && dir.isWritable();
     where.xdgConfigHome = qEnvironmentVariable("XDG_CONFIG_HOME");
     where.home = QDir::homePath();
+    // Both sides resolved, so that /bin/drevonix on a merged-/usr system or a prefix
+    // reached through a link still counts as installed.
+    const QString exeCanonical = QFileInfo(exeDir).canonicalFilePath();
+    if (!exeCanonical.isEmpty()) where.exeDir = exeCanonical;
+    if (!installBinDir.isEmpty())
+        where.installBinDir = QFileInfo(installBinDir).canonicalFilePath();
     return where;
 }
 

@@ -11,15 +11,23 @@ struct SettingsLocation {
     bool exeDirWritable = false;
     QString xdgConfigHome;  // $XDG_CONFIG_HOME as set, possibly empty
     QString home;           // the user's home folder
+    QString installBinDir;  // the bin folder of the prefix we were built for; empty if absent
 };
 
-// Beside the executable when the file is there or could be made there; otherwise (an
-// installed program in a read-only folder) $XDG_CONFIG_HOME/drevonix/Control.ini, with
-// ~/.config when that variable is unset or not absolute.
+// An installed program (its executable in the install prefix's bin folder) always uses
+// $XDG_CONFIG_HOME/drevonix/Control.ini, with ~/.config when that variable is unset or
+// not absolute: a run as root must not leave a file beside /usr/bin that every user then
+// reads and nobody can save. A copy anywhere else keeps Control.ini beside itself when the
+// file is there or could be made there, and falls back to the user's folder otherwise.
 QString settingsPath(const SettingsLocation& where);
 
-// The location as the file system and the environment give it now.
-SettingsLocation probeSettingsLocation(const QString& exeDir);
+// The install prefix's bin folder as the build was configured (CMAKE_INSTALL_FULL_BINDIR).
+QString defaultInstallBinDir();
+
+// The location as the file system and the environment give it now; `installBinDir`
+// defaults to the bin folder of the configured install prefix.
+SettingsLocation probeSettingsLocation(const QString& exeDir,
+                                       const QString& installBinDir = defaultInstallBinDir());
 
 // settingsPath(probeSettingsLocation(exeDir)).
 QString settingsPathFor(const QString& exeDir);
