@@ -134,19 +134,22 @@ struct Parser {
 
     ParseResult run() {
         bool help = false;
+        bool version = false;
         for (; i < args.size(); ++i) {
             const QString& arg = args[i];
             if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
                 help = true;
+            } else if (arg == QLatin1String("--version")) {
+                version = true;
             } else if (arg.startsWith(QLatin1Char('-')) && arg.size() > 1) {
                 if (!option(arg)) break;
             } else if (!command(arg)) {
                 break;
             }
         }
-        if (help) {
+        if (help || version) {
             result.error.clear();
-            result.options.command = Command::Help;
+            result.options.command = help ? Command::Help : Command::Version;
             return result;
         }
         if (!result.error.isEmpty()) return result;
@@ -193,6 +196,7 @@ QString usageText() {
         "  --simulate             use the built-in controller emulator instead of USB\n"
         "  --simulate=STATE       ... and keep the emulator's parameter block in file STATE\n"
         "  --help                 shows this text\n"
+        "  --version              prints the version\n"
         "\n"
         "Emulator options (with --simulate):\n"
         "  --sim-telemetry ACC,ATX,TEMP  raw measurement values (default: slowly varying\n"

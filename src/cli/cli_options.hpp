@@ -15,7 +15,7 @@ enum ExitCode : int {
     ExitNoAnswer = 3,
 };
 
-enum class Command { Help, Status, Read, Watch, Buttons, Write };
+enum class Command { Help, Version, Status, Read, Watch, Buttons, Write };
 
 struct SimulatedPress {
     int code = 0;

@@ -193,6 +193,11 @@ int Session::run() {
         out_.flush();
         return ExitDone;
     }
+    if (options_.command == Command::Version) {
+        out_ << "drevonix-cli " DREVONIX_VERSION "\n";
+        out_.flush();
+        return ExitDone;
+    }
     // Refuse a bad write before touching the device: nothing may be sent then.
     if (options_.command == Command::Write) {
         const auto check = params::checkAssignments(options_.assignments);

@@ -1,11 +1,6 @@
 // drevonix-demo-ctl: sends commands to a running drevonix-demo's control socket and prints
-// the answers, one line each. For shell scripts, which cannot open a local socket.
-//
-//   drevonix-demo-ctl [--socket PATH] [--timeout SECONDS] [COMMAND...]
-//
-// Each COMMAND is one line ("get StatusBar.0", "burst 700 100"); without any, lines are
-// read from the standard input. Exit status: 0 when every answer began with "ok", 1 when
-// one was an error, 2 when the demo could not be reached or did not answer in time.
+// the answers, one line each. For shell scripts, which cannot open a local socket; --help
+// says the rest.
 #include <QCoreApplication>
 #include <QLocalSocket>
 #include <QStringList>
@@ -18,10 +13,49 @@ constexpr int ExitOk = 0;
 constexpr int ExitRefused = 1;
 constexpr int ExitNoDemo = 2;
 
+const char* const kUsage =
+    "Usage: drevonix-demo-ctl [--socket PATH] [--timeout SECONDS] [COMMAND...]\n";
+
 int usage() {
-    std::fputs("usage: drevonix-demo-ctl [--socket PATH] [--timeout SECONDS] [COMMAND...]\n",
-               stderr);
+    std::fputs(kUsage, stderr);
     return ExitNoDemo;
+}
+
+int help() {
+    std::fputs(kUsage, stdout);
+    std::fputs(
+        "\n"
+        "Sends commands to a running drevonix-demo's control socket and prints the answers,\n"
+        "one line each (\"ok ...\" or \"error: ...\"). Each COMMAND is one argument; without\n"
+        "any, commands are read from the standard input, one a line.\n"
+        "\n"
+        "Options:\n"
+        "  --socket PATH       the demo's socket (default: $DREVONIX_SIM_SOCKET)\n"
+        "  --timeout SECONDS   how long to wait for each answer (default 30)\n"
+        "  --help              shows this text\n"
+        "  --version           prints the version\n"
+        "\n"
+        "Commands:\n"
+        "  plug, unplug              attach or detach the emulated controller\n"
+        "  other plug, other unplug  the same for an unrelated HID device\n"
+        "  adc ACC ATX TEMP          raw measurement values; adc auto resumes the variation\n"
+        "  rate N                    wheel-button reports per second\n"
+        "  hold CODE, release        a wheel button held down, and let go\n"
+        "  burst CODE N              a press of N reports\n"
+        "  block                     the emulator's stored parameter block\n"
+        "  get NAME                  a control by object name, or StatusBar.0 .. StatusBar.4,\n"
+        "                            Chart2.min, Chart2.max, Series1.count, window.visible,\n"
+        "                            window.active, tab, WindowActive\n"
+        "  quit                      ends the demo\n"
+        "\n"
+        "The demo listens only when started with DREVONIX_SIM_SOCKET naming a path.\n"
+        "\n"
+        "Exit status:\n"
+        "  0  every answer began with \"ok\"\n"
+        "  1  an answer was an error\n"
+        "  2  the demo could not be reached or did not answer in time, or bad arguments\n",
+        stdout);
+    return ExitOk;
 }
 
 }  // namespace
@@ -33,6 +67,11 @@ int main(int argc, char* argv[]) {
     int timeoutMs = 30000;
     while (!args.isEmpty() && args.first().startsWith(QLatin1String("--"))) {
         const QString option = args.takeFirst();
+        if (option == QLatin1String("--help")) return help();
+        if (option == QLatin1String("--version")) {
+            std::fputs("drevonix-demo-ctl " DREVONIX_VERSION "\n", stdout);
+            return ExitOk;
+        }
         if (args.isEmpty()) return usage();
         if (option == QLatin1String("--socket")) {
             path = args.takeFirst();

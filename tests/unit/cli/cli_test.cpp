@@ -220,7 +220,7 @@ TEST(Cli, ExitStatusesOfTheDeviceState) {
         const char* err;
         qint64 waitsMs = 0;  // the bounded wait for an answer that never comes
     } cases[] = {
-        {"--simulate status", 0, "connected Drevonix USB Power Controller (emulated)\n", ""},
+        {"--simulate status", 0, "connected Power Controller Emulator\n", ""},
         {"--simulate --sim-unplugged status", 1, "not connected\n", ""},
         {"--simulate --sim-unplugged read", 1, "", "no controller attached"},
         {"--simulate --sim-unplugged read --raw", 1, "", "no controller attached"},
@@ -228,8 +228,7 @@ TEST(Cli, ExitStatusesOfTheDeviceState) {
         {"--simulate --sim-unplugged buttons", 1, "", "no controller attached"},
         {"--simulate --sim-unplugged write eN1=5", 1, "", "no controller attached"},
         {"--simulate --sim-unplugged write eN1=0", 2, "", "eN1"},
-        {"--simulate --sim-mute status", 0, "connected Drevonix USB Power Controller (emulated)\n",
-         ""},
+        {"--simulate --sim-mute status", 0, "connected Power Controller Emulator\n", ""},
         {"--simulate --sim-mute read", 3, "", "no parameter block", 2000},
         {"--simulate --sim-mute read --raw", 3, "", "no parameter block"},
         {"--simulate --sim-mute watch --count 5", 3, "", "no measurements", 1000},
@@ -286,7 +285,7 @@ TEST(Cli, BadArgumentsNameWhatIsWrong) {
     }
 }
 
-TEST(Cli, HelpListsEveryCommandOptionAndExitStatus) {
+TEST(Cli, HelpListsEveryCommandAndVersionNamesTheRelease) {
     for (const char* args : {"--help", "help", "--simulate read --help"}) {
         const CliRun r = cli(split(args));
         EXPECT_EQ(r.exitCode, 0);
@@ -296,6 +295,12 @@ TEST(Cli, HelpListsEveryCommandOptionAndExitStatus) {
               "--sim-press CODE:REPORTS", "--sim-unplugged", "0  done", "1  no controller",
               "2  bad arguments", "3  no answer"})
             EXPECT_NE(r.out.find(word), std::string::npos) << word;
+    }
+    // help2man makes the manual page from these two.
+    for (const char* args : {"--version", "status --version", "--simulate --version"}) {
+        const CliRun r = cli(split(args));
+        EXPECT_EQ(r.exitCode, 0) << args;
+        EXPECT_EQ(r.out, "drevonix-cli " DREVONIX_VERSION "\n") << args;
     }
 }
 
