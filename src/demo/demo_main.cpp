@@ -1,3 +1,6 @@
+#include <QSystemTrayIcon>
+#include <cstdio>
+
 #include "app/error_box.hpp"
 #include "app/program.hpp"
 #include "demo/demo_support.hpp"
@@ -14,5 +17,11 @@ int main(int argc, char* argv[]) {
     emulator::SimulatedLibrary hid(emulator);
     // The simulator window beside the main window, and the control socket for scripts.
     demo::DemoSupport demoSupport(emulator, [] { return static_cast<QWidget*>(ui::Form1); });
+    // The program starts hidden in the tray: a newcomer sees a new icon and nothing else.
+    if (QSystemTrayIcon::isSystemTrayAvailable())
+        std::fputs(
+            "drevonix-demo: the program is in the notification area; click its icon for the "
+            "window and the controller simulator\n",
+            stderr);
     return app::runProgram(application, hid);
 }

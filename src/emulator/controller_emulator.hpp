@@ -46,7 +46,8 @@ public:
     static constexpr int OtherProductId = 0xC52B;
     static constexpr int DefaultRate = 1000;  // reports/s: the USB full-speed limit
     static constexpr int MaxRate = 8000;
-    static const char* productName() { return "Drevonix USB Power Controller (emulated)"; }
+    // Short enough for the 160-pixel status panel it is shown in.
+    static const char* productName() { return "Power Controller Emulator"; }
     static const char* otherProductName() { return "USB Receiver"; }
 
     // Starts plugged, with the factory block, and telemetry fixed at nominalTelemetry().

@@ -17,7 +17,7 @@
 
 DEMO_CTL=$(dirname "${DREVONIX_DEMO_EXE:-/nonexistent/x}")/drevonix-demo-ctl
 MAIN_TITLE="Drevonix v2.2"
-PRODUCT_NAME="Drevonix USB Power Controller (emulated)"
+PRODUCT_NAME="Power Controller Emulator"
 
 demo_need() {
     [ -x "${DREVONIX_DEMO_EXE:-}" ] || skip "drevonix-demo is not built"

@@ -115,7 +115,7 @@ TEST(SimulatedLibrary, PlugAndUnplugRaiseEventsInOrderAndKeepRemovedHandles) {
         EXPECT_EQ(hid.GetProductID(c.h), c.product);
         EXPECT_EQ(productName(hid, c.h), c.name);
     }
-    EXPECT_EQ(productName(hid, c1, 5), "Drev");
+    EXPECT_EQ(productName(hid, c1, 5), "Powe");
     EXPECT_EQ(productName(hid, c1, 1), "");
 }
 
