@@ -1,20 +1,72 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages the project builds, tests and runs with; only the
-# missing ones, so a second run costs a second.
+# Installs the Debian 12 packages one job needs; only the missing ones, so a second run
+# costs a second.
+#
+#   tools/install-deps.sh [SET...]
+#
+#   install   (the default) what building, installing and running the programs needs,
+#             manual pages included
+#   demo      what tools/demo.sh needs to build and run drevonix-demo, and no more
+#   package   what tools/package.sh needs: the build, help2man, dpkg-dev, lintian, AppStream
+#   test      everything tools/test.sh needs: all of the above, GoogleTest, Google Benchmark,
+#             the private X desktop of the end-to-end tests, clang for the fuzz targets
+#
+# Without root it asks sudo; without sudo it says what to run as root instead.
 set -euo pipefail
-packages=(
+
+# The lists the sets are made of; add a package to the list it belongs to.
+core=(
   cmake g++ ninja-build pkg-config qt6-base-dev qt6-charts-dev libqt6charts6 libqt6opengl6-dev
-  qt6-svg-dev libqt6svg6 libxkbcommon-dev libhidapi-dev libudev-dev libxtst-dev libx11-dev
-  libevdev-dev libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool trayer openbox
-  x11-utils x11-xserver-utils fonts-dejavu-core fonts-dejavu-extra imagemagick clang libclang-rt-14-dev
-  umockdev libumockdev-dev
+  qt6-svg-dev libxkbcommon-dev libhidapi-dev libudev-dev libxtst-dev libx11-dev libevdev-dev
 )
+# At run time: the SVG icon plugin (blank icons without it) and the window's fonts.
+run=(libqt6svg6 fonts-dejavu-core fonts-dejavu-extra)
+man=(help2man)
+package=(dpkg-dev file lintian appstream)
+test=(
+  libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool trayer openbox x11-utils
+  x11-xserver-utils imagemagick clang libclang-rt-14-dev umockdev libumockdev-dev
+)
+
+lists_of() {
+  case "$1" in
+    install) echo core run man ;;
+    demo) echo core run ;;
+    package) echo core man package ;;
+    test) echo core run man package test ;;
+    *) return 1 ;;
+  esac
+}
+
+wanted=()
+for set in "${@:-install}"; do
+  lists=$(lists_of "$set") || {
+    echo "install-deps.sh: unknown set \"$set\" (install, demo, package, test)" >&2
+    exit 2
+  }
+  for l in $lists; do
+    declare -n list=$l
+    wanted+=("${list[@]}")
+    unset -n list
+  done
+done
+
 missing=()
-for p in "${packages[@]}"; do
+for p in $(printf '%s\n' "${wanted[@]}" | sort -u); do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
-sudo=""
-[ "$(id -u)" -eq 0 ] || sudo="sudo"
-$sudo apt-get update
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+
+install=(apt-get install -y --no-install-recommends "${missing[@]}")
+if [ "$(id -u)" -eq 0 ]; then
+  apt-get update
+  DEBIAN_FRONTEND=noninteractive "${install[@]}"
+elif command -v sudo >/dev/null 2>&1; then
+  sudo apt-get update
+  sudo DEBIAN_FRONTEND=noninteractive "${install[@]}"
+else
+  echo "install-deps.sh: these packages are missing, and there is neither root nor sudo here." >&2
+  echo "Run as root, then start this script again:" >&2
+  echo "  apt-get update && ${install[*]}" >&2
+  exit 1
+fi

@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${DREVONIX_ASAN_BUILD:-build-asan}
 cmake -S . -B "$build" -G Ninja -DDREVONIX_WERROR=ON -DDREVONIX_SANITIZE=ON \
-    -DDREVONIX_BENCH=OFF -DDREVONIX_E2E=OFF
+    -DDREVONIX_BENCH=OFF -DDREVONIX_E2E=OFF -DDREVONIX_MAN=OFF
 cmake --build "$build" -j2
 # Leaks are ours to find too; tools/lsan.supp says which reports are not.
 export ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1:detect_stack_use_after_return=1

@@ -2,11 +2,17 @@
 # Installs what is missing, builds with warnings as errors, and runs every test.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-tools/install-deps.sh
-cmake -S . -B build -G Ninja -DDREVONIX_WERROR=ON
+tools/install-deps.sh test
+options=(-G Ninja -DDREVONIX_WERROR=ON -DDREVONIX_PROGRAMS_ONLY=OFF -DDREVONIX_MAN=ON)
+command -v ccache >/dev/null 2>&1 && options+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+cmake -S . -B build "${options[@]}"
 cmake --build build
 ctest --test-dir build --output-on-failure -j2 --timeout 300
 # The unit and widget tests again under AddressSanitizer and UBSan (build-asan), then the
 # fuzz targets, 30 s each, in their own clang configuration (build-fuzz).
 tools/test-sanitizers.sh
 tools/test-fuzz.sh
+# The .deb from its own configuration (build-package), and lintian on it.
+package_out=$(mktemp -d)
+trap 'rm -rf "$package_out"' EXIT
+tools/package.sh "$package_out"
