@@ -177,7 +177,7 @@ void KeyTablePage::infoClick(QWidget* window) {
 }
 
 WindowActivationHook::WindowActivationHook(QWidget* window, keymap::KeyMapper& mapper)
-    : QObject(window), window_(window), mapper_(mapper) {
+    : window_(window), mapper_(mapper) {
     window_->installEventFilter(this);
 }
 

@@ -68,7 +68,7 @@ private:
 };
 
 // WMNCActivate: keeps the key mapper's WindowActive in step with the main window's
-// activation. Installs itself on the window.
+// activation. Installs itself on the window; its owner keeps it no longer than the mapper.
 class WindowActivationHook final : public QObject {
     Q_OBJECT
 public:

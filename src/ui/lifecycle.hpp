@@ -7,7 +7,7 @@
 namespace ui {
 
 // What start-up and shutdown take from outside the main window. The program leaves the
-// defaults; tests replace them before the window is built.
+// defaults; tests give their own to the window's constructor.
 struct LifecycleOptions {
     // Empty: beside the executable, or the user's configuration folder.
     QString settingsPath;
@@ -20,7 +20,5 @@ struct LifecycleOptions {
     // Called with the name of each start-up and shutdown step as it begins.
     std::function<void(const char* step)> trace;
 };
-
-LifecycleOptions& lifecycleOptions();
 
 }  // namespace ui

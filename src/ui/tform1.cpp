@@ -44,8 +44,12 @@ void installFontFallbacks() {
                                 QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
 }
 
-TForm1::TForm1(device::HidLibrary& hid, keymap::KeyEmitter* emitter, QWidget* parent)
-    : QMainWindow(parent), hid_(hid), ui_(std::make_unique<Ui::TForm1>()) {
+TForm1::TForm1(device::HidLibrary& hid, keymap::KeyEmitter* emitter, LifecycleOptions options,
+               QWidget* parent)
+    : QMainWindow(parent),
+      hid_(hid),
+      options_(std::move(options)),
+      ui_(std::make_unique<Ui::TForm1>()) {
     Form1 = this;
     initPictures();
     installFontFallbacks();
@@ -71,11 +75,11 @@ TForm1::TForm1(device::HidLibrary& hid, keymap::KeyEmitter* emitter, QWidget* pa
     telemetry_ = std::make_unique<TelemetryPage>(ui_->Panel1, ui_->Chart1, ui_->Chart2, hid_,
                                                  OutReport, LatestMeasurements);
 
-    keyTable_ = new KeyTablePage(ui_->Panel4, this);
+    keyTable_ = std::make_unique<KeyTablePage>(ui_->Panel4);
     keyMapper_ =
         std::make_unique<keymap::KeyMapper>(*keyTable_, emitter ? *emitter : noKeystrokes_, clock_);
     hook_->setButtonCodeSink(keyMapper_.get());
-    new WindowActivationHook(this, *keyMapper_);
+    activation_ = std::make_unique<WindowActivationHook>(this, *keyMapper_);
     connect(ui_->info, &QPushButton::clicked, this, [this] { KeyTablePage::infoClick(this); });
 
     setUpTabs();
@@ -98,9 +102,6 @@ TForm1::TForm1(device::HidLibrary& hid, keymap::KeyEmitter* emitter, QWidget* pa
 }
 
 TForm1::~TForm1() {
-    // The activation hook filters this window's events until QWidget's destructor deletes
-    // it, when keyMapper_ is already gone: take it down while the mapper still lives.
-    qDeleteAll(findChildren<WindowActivationHook*>(Qt::FindDirectChildrenOnly));
     if (Form1 == this) Form1 = nullptr;
 }
 

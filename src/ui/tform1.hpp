@@ -10,6 +10,7 @@
 #include "keymap/key_emitter.hpp"
 #include "keymap/key_mapper.hpp"
 #include "settings/ini_file.hpp"
+#include "ui/lifecycle.hpp"
 
 class QMenu;
 class QAction;
@@ -26,6 +27,7 @@ class TrayIcon;
 class KeyTablePage;
 class ParameterPage;
 class TelemetryPage;
+class WindowActivationHook;
 
 // The program's one window. Its controls hold the program's editable state; the pages'
 // logic lives in the core modules and reaches the controls through narrow views.
@@ -39,23 +41,12 @@ public:
     // Sets Form1, builds the controls from the form, starts both timers and runs FormCreate.
     // Wheel-button keystrokes go to `emitter`; without one they go nowhere.
     explicit TForm1(device::HidLibrary& hid, keymap::KeyEmitter* emitter = nullptr,
-                    QWidget* parent = nullptr);
+                    LifecycleOptions options = {}, QWidget* parent = nullptr);
     ~TForm1() override;
 
-    // The window's two report buffers and the last telemetry, shared by every page.
-    device::Report InReport{};
+    // The command buffer and the last telemetry, shared by every page.
     device::Report OutReport{};
     device::Measurements LatestMeasurements{};
-
-    device::HidLibrary& hid() { return hid_; }
-    // The controls of the form, for the pages' code in this folder.
-    Ui::TForm1& controls() { return *ui_; }
-    StatusPanels& statusView() { return *status_; }
-    device::DeviceEventHook& deviceEventHook() { return *hook_; }
-    ParameterPage& parameterPage() { return *parameters_; }
-    TelemetryPage& telemetryPage() { return *telemetry_; }
-    KeyTablePage& keyTablePage() { return *keyTable_; }
-    keymap::KeyMapper& keyMapper() { return *keyMapper_; }
 
     QTimer* Timer1 = nullptr;
     QTimer* Timer2 = nullptr;
@@ -63,8 +54,12 @@ public:
     QMenu* PopupMenu1 = nullptr;
     QAction* N1 = nullptr;
     QAction* N2 = nullptr;
-    QAction* N3 = nullptr;
     QAction* N4 = nullptr;
+
+    StatusPanels& statusView() { return *status_; }
+    keymap::KeyMapper& keyMapper() { return *keyMapper_; }
+    // Made by FormCreate; null before.
+    TrayIcon* trayIcon() { return tray_.get(); }
 
     // The user selected another tab (not called for the program's own changes).
     void TabControl1Change(int index);
@@ -88,15 +83,14 @@ public:
     // Whether the window has been closed for good (FormClose got through), possibly from
     // the tray while the greeting still held the start.
     bool ended() const { return ended_; }
-    // Made by FormCreate; null before.
-    TrayIcon* trayIcon() { return tray_; }
-    settings::IniFile* settingsFile() { return ini_.get(); }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
     void FormCreate();
+    void trace(const char* step) const;
+    void greet() const;
     void setUpLifecycle();
     void usePixelFontSizes();
     void narrowFontToLayout();
@@ -104,16 +98,22 @@ private:
     void setUpPopupMenu();
 
     device::HidLibrary& hid_;
+    const LifecycleOptions options_;
+    device::Report InReport{};
+    QAction* N3 = nullptr;
+    // Widgets, actions and timers are the window's Qt children. The pages and hooks below
+    // are owned here and go in reverse order, each before what it refers to.
     std::unique_ptr<Ui::TForm1> ui_;
     StatusPanels* status_ = nullptr;
+    keymap::NullEmitter noKeystrokes_;
+    keymap::SteadyClock clock_;
     std::unique_ptr<device::DeviceEventHook> hook_;
     std::unique_ptr<ParameterPage> parameters_;
     std::unique_ptr<TelemetryPage> telemetry_;
-    keymap::NullEmitter noKeystrokes_;
-    keymap::SteadyClock clock_;
-    KeyTablePage* keyTable_ = nullptr;
+    std::unique_ptr<KeyTablePage> keyTable_;
     std::unique_ptr<keymap::KeyMapper> keyMapper_;
-    TrayIcon* tray_ = nullptr;
+    std::unique_ptr<WindowActivationHook> activation_;
+    std::unique_ptr<TrayIcon> tray_;
     std::unique_ptr<settings::IniFile> ini_;
     bool showAtStart_ = true;
     bool ended_ = false;

@@ -30,28 +30,21 @@ private:
     QWidget& window_;
 };
 
-void trace(const char* step) {
-    if (const auto& t = lifecycleOptions().trace) t(step);
+}  // namespace
+
+void TForm1::trace(const char* step) const {
+    if (options_.trace) options_.trace(step);
 }
 
-void greet() {
-    const auto& options = lifecycleOptions();
-    if (options.greet) return options.greet();
+void TForm1::greet() const {
+    if (options_.greet) return options_.greet();
     // Nobody can see or close a box on the offscreen platform (headless runs and tests);
     // it would hold the start for ever.
     if (QGuiApplication::platformName() == QLatin1String("offscreen")) return;
     showGreeting();
 }
 
-}  // namespace
-
-LifecycleOptions& lifecycleOptions() {
-    static LifecycleOptions options;
-    return options;
-}
-
 void TForm1::FormCreate() {
-    const LifecycleOptions& options = lifecycleOptions();
     trace("LatestMeasurements");
     LatestMeasurements = device::Measurements{};
     trace("DeviceEventHook");
@@ -62,17 +55,17 @@ void TForm1::FormCreate() {
     device::showInitialStatus(*status_);
 
     trace("load");
-    const QString path = options.settingsPath.isEmpty()
+    const QString path = options_.settingsPath.isEmpty()
                              ? settings::settingsPathFor(QCoreApplication::applicationDirPath())
-                             : options.settingsPath;
+                             : options_.settingsPath;
     ini_ = std::make_unique<settings::IniFile>(path);
     FormPosition position(*this);
-    settings::load(*ini_, keyTablePage(), position, keyMapper().systemSettings());
+    settings::load(*ini_, *keyTable_, position, keyMapper().systemSettings());
 
     trace("Ic(1)");
-    tray_ = new TrayIcon(PopupMenu1, this);
-    if (options.trayProbe) tray_->setTrayProbe(options.trayProbe);
-    connect(tray_, &TrayIcon::toggleRequested, this, &TForm1::WMTrayIcon);
+    tray_ = std::make_unique<TrayIcon>(PopupMenu1);
+    if (options_.trayProbe) tray_->setTrayProbe(options_.trayProbe);
+    connect(tray_.get(), &TrayIcon::toggleRequested, this, &TForm1::WMTrayIcon);
     Ic(TrayIcon::IcAdd, windowIcon());
 
     trace("showAtStart");
@@ -80,7 +73,7 @@ void TForm1::FormCreate() {
     showAtStart_ = !tray_->trayAvailable();
 
     trace("greeting");
-    const QDate today = options.today ? options.today() : QDate::currentDate();
+    const QDate today = options_.today ? options_.today() : QDate::currentDate();
     if (isGreetingDay(today)) greet();
 }
 
@@ -107,7 +100,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
 void TForm1::Save_all() {
     trace("Save_all");
     const FormPosition position(*this);
-    settings::Save_all(*ini_, keyTablePage(), position, keyMapper().systemSettings());
+    settings::Save_all(*ini_, *keyTable_, position, keyMapper().systemSettings());
 }
 
 void TForm1::bringToFront() {

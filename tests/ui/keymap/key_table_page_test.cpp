@@ -264,7 +264,7 @@ TEST(WindowActivation, FollowsTheWindow) {
     EXPECT_FALSE(mapper.WindowActive());
 
     QWidget main, other;
-    new ui::WindowActivationHook(&main, mapper);
+    const ui::WindowActivationHook hook(&main, mapper);
     main.show();
     main.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&main));

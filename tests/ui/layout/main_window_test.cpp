@@ -127,6 +127,7 @@ private:
     std::unique_ptr<ui::TForm1> form_;
     QTemporaryDir settingsDir_;
     bool trayAvailable_ = false;
+    ui::LifecycleOptions options_;
 
     template <class T = QWidget>
     T* control(const QString& name) {
@@ -146,15 +147,14 @@ private slots:
         // Every window starts from the defaults and saves nowhere that matters; no greeting.
         QVERIFY(settingsDir_.isValid());
         QFile::remove(settingsDir_.filePath(QStringLiteral("Control.ini")));
-        auto& options = ui::lifecycleOptions();
-        options.settingsPath = settingsDir_.filePath(QStringLiteral("Control.ini"));
-        options.greet = [] {};
+        options_.settingsPath = settingsDir_.filePath(QStringLiteral("Control.ini"));
+        options_.greet = [] {};
         trayAvailable_ = false;
-        options.trayProbe = [this] { return trayAvailable_; };
+        options_.trayProbe = [this] { return trayAvailable_; };
         emulator_ = std::make_unique<emulator::ControllerEmulator>();
         emulator_->unplug();
         hid_ = std::make_unique<emulator::SimulatedLibrary>(*emulator_);
-        form_ = std::make_unique<ui::TForm1>(*hid_);
+        form_ = std::make_unique<ui::TForm1>(*hid_, nullptr, options_);
     }
     void cleanup() {
         form_.reset();
@@ -410,7 +410,7 @@ private slots:
     void aWindowGoneLeavesNoHookBehind() {
         form_.reset();
         emulator_->plug();
-        form_ = std::make_unique<ui::TForm1>(*hid_);
+        form_ = std::make_unique<ui::TForm1>(*hid_, nullptr, options_);
         QTRY_COMPARE(form_->statusView().panelText(0), QStringLiteral("Устройство подключено"));
         emulator_->unplug();
         QTRY_COMPARE(form_->statusView().panelText(0), QStringLiteral("Устройство отключено"));

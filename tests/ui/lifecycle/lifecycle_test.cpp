@@ -48,8 +48,7 @@ protected:
         testApp();
         ASSERT_TRUE(dir.isValid());
         ini = dir.filePath("Control.ini");
-        auto& o = ui::lifecycleOptions();
-        o = {};
+        auto& o = options;
         o.settingsPath = ini;
         o.today = [this] { return today; };
         o.greet = [this] { greeted.push_back(steps.size()); };
@@ -63,10 +62,9 @@ protected:
     }
     void TearDown() override {
         form.reset();
-        ui::lifecycleOptions() = {};
         testApp().setErrorPresenter(nullptr);
     }
-    void build() { form = std::make_unique<ui::TForm1>(hid); }
+    void build() { form = std::make_unique<ui::TForm1>(hid, nullptr, options); }
 
     QString file() const {
         QFile f(ini);
@@ -89,6 +87,7 @@ protected:
     std::vector<QString> errors;
     emulator::ControllerEmulator emulator;
     RecordingLibrary hid{emulator};
+    ui::LifecycleOptions options;
     std::unique_ptr<ui::TForm1> form;
 };
 
@@ -163,7 +162,7 @@ TEST_F(Lifecycle, GreetingOnlyOnTheTwelfthOfOctober) {
 // message loop runs; the program must know it has ended.
 TEST_F(Lifecycle, ExitDuringTheGreetingEndsTheStart) {
     today = {2024, 10, 12};
-    ui::lifecycleOptions().greet = [] { ui::Form1->N4Click(); };
+    options.greet = [] { ui::Form1->N4Click(); };
     build();
     EXPECT_TRUE(form->ended());
     EXPECT_FALSE(trayShown(*form));
@@ -171,7 +170,7 @@ TEST_F(Lifecycle, ExitDuringTheGreetingEndsTheStart) {
 }
 
 TEST_F(Lifecycle, NoTrayShowsTheWindowAtStart) {
-    ui::lifecycleOptions().trayProbe = [] { return false; };
+    options.trayProbe = [] { return false; };
     build();
     EXPECT_TRUE(form->showAtStart());
     EXPECT_FALSE(trayShown(*form));

@@ -31,7 +31,7 @@ class TabReadTest : public QObject {
 private slots:
     void init() {
         QVERIFY(dir_.isValid());
-        auto& options = ui::lifecycleOptions();
+        ui::LifecycleOptions options;
         options.settingsPath = dir_.filePath(QStringLiteral("Control.ini"));
         options.greet = [] {};
         options.trayProbe = [] { return false; };
@@ -46,7 +46,7 @@ private slots:
         device::writeParameterBlock(command, block);
         emulator_->receive(command);
         hid_ = std::make_unique<emulator::SimulatedLibrary>(*emulator_);
-        form_ = std::make_unique<ui::TForm1>(*hid_);
+        form_ = std::make_unique<ui::TForm1>(*hid_, nullptr, options);
         form_->show();
         QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
     }
