@@ -6,9 +6,11 @@
 #include "app/error_box.hpp"
 #include "app/session_end.hpp"
 #include "app/single_instance.hpp"
+#include "device/open_failure.hpp"
 #include "keymap/emitters/emitter_choice.hpp"
 #include "settings/settings_path.hpp"
 #include "ui/tform1.hpp"
+#include "ui/tray_icon.hpp"
 
 namespace app {
 
@@ -42,6 +44,18 @@ int runProgram(Application& application, device::HidLibrary& hid) {
     application.setWindowIcon(window.windowIcon());
     QObject::connect(&instance, &SingleInstance::raiseRequested, &window,
                      &ui::TForm1::bringToFront);
+    // The status bar says "connected" for a controller we may not open (it is attached);
+    // the user learns the rest here. The first open comes from the event loop, after this.
+    QObject::connect(&hid, &device::HidLibrary::openFailed, &window,
+                     [&hid, &window](device::HidLibrary::Handle h) {
+                         const QString path = hid.devicePath(h);
+                         const int error = hid.openError(h);
+                         std::fprintf(
+                             stderr, "drevonix: %s\n",
+                             device::openFailureText(path, error).toLocal8Bit().constData());
+                         if (ui::TrayIcon* tray = window.trayIcon())
+                             tray->showOpenFailure(path, error);
+                     });
 
     // After FormCreate: until then there is nothing to save, and the default action of
     // the signals ends the start cleanly.

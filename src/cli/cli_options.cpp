@@ -209,7 +209,8 @@ QString usageText() {
         "\n"
         "Exit status:\n"
         "  0  done\n"
-        "  1  no controller attached (status: \"not connected\"), or it was unplugged\n"
+        "  1  no controller attached (status: \"not connected\"), one that may not be\n"
+        "     opened (stderr says where it is and why), or it was unplugged\n"
         "  2  bad arguments, with a one-line message naming what is wrong (also a\n"
         "     STATE file that cannot be written)\n"
         "  3  no answer from the controller in time (2 s for a block, 1 s for measurements)\n");

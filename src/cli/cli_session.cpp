@@ -5,6 +5,7 @@
 #include "common/number_format.hpp"
 #include "device/commands.hpp"
 #include "device/hidapi/hidapi_library.hpp"
+#include "device/open_failure.hpp"
 #include "emulator/simulated_library.hpp"
 #include "params/cli_assignments.hpp"
 #include "params/parameter_fields.hpp"
@@ -204,6 +205,11 @@ int Session::run() {
         if (!check.ok()) return fail(ExitBadArguments, check.error);
     }
     const bool attached = attach();
+    // Attached but closed to us: no command can work, and "connected" would mislead.
+    const HidLibrary::Handle h =
+        hid_->GetHandle(device::ControllerVendorId, device::ControllerProductId);
+    if (const int error = h ? hid_->openError(h) : 0)
+        return fail(ExitNoController, device::openFailureText(hid_->devicePath(h), error));
     if (options_.command == Command::Status) return status();
     if (!attached) return fail(ExitNoController, QStringLiteral("no controller attached"));
 

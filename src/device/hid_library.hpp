@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 #include <cstdint>
 
 #include "device/reports.hpp"
@@ -47,8 +48,18 @@ public:
     // Sends the 65 bytes as one output report. False when it could not be sent.
     virtual bool Write(Handle handle, const Report& report) = 0;
 
+    // Beyond the eight calls: why an attached device could not be used, for the user.
+    // Where the device is attached (a device node on Linux); empty when unknown.
+    virtual QString devicePath(Handle) { return {}; }
+    // Why the last attempt to open the device failed (an errno value); 0 when it opened
+    // or was never tried.
+    virtual int openError(Handle) { return 0; }
+
 signals:
     void DeviceNotifyMessage(int event, device::HidLibrary::Handle handle);
+    // An attached device could not be opened; once per attachment, however often the
+    // program tries again.
+    void openFailed(device::HidLibrary::Handle handle);
 };
 
 }  // namespace device

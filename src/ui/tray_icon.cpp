@@ -3,6 +3,8 @@
 #include <QGuiApplication>
 #include <QMenu>
 #include <QStyleHints>
+#include <cerrno>
+#include <system_error>
 
 namespace ui {
 
@@ -41,6 +43,28 @@ void TrayIcon::Ic(int type, const QIcon& icon) {
         default:
             break;
     }
+}
+
+void TrayIcon::showOpenFailure(const QString& path, int error) {
+    QString why;
+    switch (error) {
+        case EACCES:
+        case EPERM:
+            why = QStringLiteral("нет прав доступа");
+            break;
+        case EBUSY:
+            why = QStringLiteral("устройство занято");
+            break;
+        default:
+            why = QString::fromStdString(std::generic_category().message(error));
+            break;
+    }
+    tray_.showMessage(QStringLiteral("Drevonix"),
+                      QStringLiteral("Контроллер подключён (%1), но открыть его нельзя: %2. "
+                                     "Смотрите раздел «Permissions» в README: правило udev "
+                                     "60-drevonix.rules, затем переподключите контроллер.")
+                          .arg(path, why),
+                      QSystemTrayIcon::Warning);
 }
 
 void TrayIcon::pollTray() {

@@ -38,6 +38,10 @@ public:
 
     QSystemTrayIcon& systemTrayIcon() { return tray_; }
 
+    // A balloon telling the user that the controller at `path` is attached but may not be
+    // opened (`error` an errno value), and where to look.
+    void showOpenFailure(const QString& path, int error);
+
 signals:
     // Left click or double click on the icon: show the window if hidden, else hide it.
     // A double click toggles once, however the tray reports it.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -89,9 +90,10 @@ public:
     std::vector<HidDeviceInfo> enumerate() override {
         return system_->locked([&] { return system_->attached; });
     }
-    std::unique_ptr<HidConnection> open(const std::string& path) override {
+    std::unique_ptr<HidConnection> open(const std::string& path, int& error) override {
         std::lock_guard lock(system_->mutex);
         ++system_->opens[path];
+        error = system_->failOpens ? EACCES : 0;
         if (system_->failOpens) return nullptr;
         return std::make_unique<FakeConnection>(system_, path);
     }

@@ -3,6 +3,13 @@
 
 #include <hidapi.h>
 
+#include <cerrno>
+
+#ifdef __linux__
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
 namespace device {
 namespace {
 
@@ -50,14 +57,33 @@ public:
         return result;
     }
 
-    std::unique_ptr<HidConnection> open(const std::string& path) override {
+    std::unique_ptr<HidConnection> open(const std::string& path, int& error) override {
+        error = EIO;
         if (!initialised_) return nullptr;
         hid_device* device = hid_open_path(path.c_str());
-        if (!device) return nullptr;
+        if (!device) {
+            error = whyNotOpened(path);
+            return nullptr;
+        }
+        error = 0;
         return std::make_unique<HidapiConnection>(device);
     }
 
 private:
+    // hidapi keeps the reason only as text, and its own error reporting may change errno
+    // on the way out: ask the system again. Elsewhere a path is no file name.
+    static int whyNotOpened(const std::string& path) {
+#ifdef __linux__
+        const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+        if (fd < 0) return errno;
+        ::close(fd);
+        return ENOTTY;  // opened, but not a HID device that hidapi could use
+#else
+        (void)path;
+        return EIO;
+#endif
+    }
+
     bool initialised_;
 };
 

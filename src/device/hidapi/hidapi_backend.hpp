@@ -33,8 +33,9 @@ class HidBackend {
 public:
     virtual ~HidBackend() = default;
     virtual std::vector<HidDeviceInfo> enumerate() = 0;
-    // nullptr when the device cannot be opened (gone, or no permission).
-    virtual std::unique_ptr<HidConnection> open(const std::string& path) = 0;
+    // nullptr when the device cannot be opened (gone, or no permission); `error` then
+    // says why, as an errno value.
+    virtual std::unique_ptr<HidConnection> open(const std::string& path, int& error) = 0;
 };
 
 // The real thing, over hidapi.

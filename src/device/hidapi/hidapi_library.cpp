@@ -4,6 +4,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -215,9 +216,36 @@ void HidapiLibrary::GetProductName(Handle handle, char* buffer, int size) {
     buffer[n] = '\0';
 }
 
-bool HidapiLibrary::ensureOpen(Device& device) {
-    if (!device.connection) device.connection = backend_->open(device.info.path);
-    return device.connection != nullptr;
+bool HidapiLibrary::ensureOpen(Handle handle, Device& device) {
+    if (device.connection) return true;
+    device.connection = backend_->open(device.info.path, device.openError);
+    if (device.connection) {
+        device.openError = 0;
+        return true;
+    }
+    // A device that went away between the listing and the open is an unplug on its way,
+    // nothing to explain.
+    const int error = device.openError;
+    if (error == ENOENT || error == ENODEV || error == ENXIO) {
+        device.openError = 0;
+        return false;
+    }
+    // The program tries again at every request; the user is told once.
+    if (!device.openFailureAnnounced) {
+        device.openFailureAnnounced = true;
+        emit openFailed(handle);
+    }
+    return false;
+}
+
+QString HidapiLibrary::devicePath(Handle handle) {
+    const Device* device = knownDevice(handle);
+    return device ? QString::fromStdString(device->info.path) : QString();
+}
+
+int HidapiLibrary::openError(Handle handle) {
+    const Device* device = knownDevice(handle);
+    return device ? device->openError : 0;
 }
 
 bool HidapiLibrary::SetReadNotify(Handle handle, bool enabled) {
@@ -228,7 +256,7 @@ bool HidapiLibrary::SetReadNotify(Handle handle, bool enabled) {
         return true;
     }
     if (device->reader) return true;
-    return ensureOpen(*device) && startReader(handle, *device);
+    return ensureOpen(handle, *device) && startReader(handle, *device);
 }
 
 bool HidapiLibrary::startReader(Handle handle, Device& device) {
@@ -301,7 +329,7 @@ bool HidapiLibrary::Read(Handle handle, Report& report) {
 
 bool HidapiLibrary::Write(Handle handle, const Report& report) {
     Device* device = attachedDevice(handle);
-    if (!device || !ensureOpen(*device)) return false;
+    if (!device || !ensureOpen(handle, *device)) return false;
     // Always the full 65 bytes with report number 0: some systems refuse any other length.
     Report out = report;
     out[0] = 0;

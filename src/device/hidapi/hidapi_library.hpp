@@ -48,6 +48,8 @@ public:
     bool SetReadNotify(Handle handle, bool enabled) override;
     bool Read(Handle handle, Report& report) override;
     bool Write(Handle handle, const Report& report) override;
+    QString devicePath(Handle handle) override;
+    int openError(Handle handle) override;
 
 private:
     struct ReaderState;
@@ -55,7 +57,9 @@ private:
         HidDeviceInfo info;
         bool attached = true;
         std::shared_ptr<HidConnection> connection;  // open while addressed
-        std::shared_ptr<ReaderState> reader;        // set while reports are delivered
+        int openError = 0;                          // why the last open failed (errno)
+        bool openFailureAnnounced = false;
+        std::shared_ptr<ReaderState> reader;  // set while reports are delivered
         std::thread thread;
     };
 
@@ -65,7 +69,7 @@ private:
     void detach(Device& device);
     Device* attachedDevice(Handle handle);
     const Device* knownDevice(Handle handle) const;
-    bool ensureOpen(Device& device);
+    bool ensureOpen(Handle handle, Device& device);
     bool startReader(Handle handle, Device& device);
     void stopReader(Device& device);
     void reportQueued(Handle handle, const std::shared_ptr<ReaderState>& reader);

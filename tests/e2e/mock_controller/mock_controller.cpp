@@ -221,6 +221,9 @@ void plug() {
     GError* error = nullptr;
     if (!umockdev_testbed_attach_ioctl(m.bed, m.node.c_str(), m.ioctls, &error))
         die(std::string("attach_ioctl: ") + error->message);
+    // The preload library connects to these at every open, also for another user.
+    for (const std::string& socket : {rootPath("/ioctl/_default"), rootPath("/ioctl" + m.node)})
+        chmod(socket.c_str(), 0777);
     // Described rather than added: only a described node gets a pty behind it.
     const std::string description = std::string("P: ") + (hid + std::strlen("/sys")) + "/hidraw/" +
                                     name + "\nE: SUBSYSTEM=hidraw\nE: DEVNAME=/dev/" + name +

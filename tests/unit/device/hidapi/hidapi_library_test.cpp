@@ -245,6 +245,30 @@ TEST_F(HidapiLibraryTest, OpensADeviceOnlyWhenAddressed) {
     EXPECT_FALSE(lib_->SetReadNotify(1, true));
 }
 
+TEST_F(HidapiLibraryTest, AFailedOpenKeepsWhyAndIsAnnouncedOncePerAttachment) {
+    system_->attached = {controller()};
+    system_->failOpens = true;
+    connect();
+    std::vector<Handle> failed;
+    QObject::connect(lib_.get(), &HidLibrary::openFailed, lib_.get(),
+                     [&](Handle h) { failed.push_back(h); });
+    EXPECT_EQ(lib_->openError(1), 0) << "not tried yet";
+    for (int tick = 0; tick < 3; ++tick) EXPECT_FALSE(lib_->Write(1, Report{}));
+    EXPECT_FALSE(lib_->SetReadNotify(1, true));
+    EXPECT_EQ(lib_->openError(1), EACCES);
+    EXPECT_EQ(lib_->devicePath(1), QStringLiteral("/dev/hidraw1"));
+    EXPECT_EQ(failed, std::vector<Handle>{1}) << "the program retries every second";
+
+    // Plugged again, still closed to us: told again. Then the rule is fixed.
+    remove("/dev/hidraw1");
+    attach(controller());
+    EXPECT_FALSE(lib_->Write(2, Report{}));
+    EXPECT_EQ(failed, (std::vector<Handle>{1, 2}));
+    system_->failOpens = false;
+    EXPECT_TRUE(lib_->Write(2, Report{}));
+    EXPECT_EQ(lib_->openError(2), 0);
+}
+
 TEST_F(HidapiLibraryTest, WritesAreExactly65BytesWithReportNumberZero) {
     system_->attached = {controller()};
     connect();
