@@ -43,11 +43,11 @@ cli_case write 0 "$WRITTEN" "" -- sh -c "'$C' write eN3=90 ignoreT=1 && '$C' rea
 wire=$(awk '$2 == "out" && $4 == "02"' "$WORK/write.log" | cut -d' ' -f3-)
 [ "$wire" = "00 02 $WRITTEN$(printf ' 00%.0s' $(seq 37))" ] || fail "write: on the wire: $wire"
 
-cli_case watch 0 "$(printf '%s\n' "$WATCH" "$WATCH" "$WATCH")" "" -- "$C" watch --count 3
-expect_outs watch 3 3
+cli_case watch 0 "$(printf '%s\n' "$WATCH" "$WATCH")" "" -- "$C" watch --count 2
+expect_outs watch 3 2
 
 cli_case buttons 0 "$(printf 'code=700\ncode=1000')" "" \
-    --at "300:press 700 5" --at "1600:press 1000 3" -- "$C" buttons --count 2
+    --at "300:press 700 5" --at "1450:press 1000 3" -- "$C" buttons --count 2
 
 cli_case unanswered 3 "" "drevonix-cli: no measurements from the controller within 1 s" \
     --mute 3 -- "$C" watch
