@@ -47,7 +47,7 @@ cli_case watch 0 "$(printf '%s\n' "$WATCH" "$WATCH")" "" -- "$C" watch --count 2
 expect_outs watch 3 2
 
 cli_case buttons 0 "$(printf 'code=700\ncode=1000')" "" \
-    --at "300:press 700 5" --at "1450:press 1000 3" -- "$C" buttons --count 2
+    --at "300:press 700 5" --at "1600:press 1000 3" -- "$C" buttons --count 2
 
 cli_case unanswered 3 "" "drevonix-cli: no measurements from the controller within 1 s" \
     --mute 3 -- "$C" watch

@@ -9,7 +9,8 @@
 //   --at MS:ACTION       do ACTION MS milliseconds after the program started
 //   --control FIFO       read ACTION lines from FIFO (created if missing)
 //   --log FILE           what happened, one line each: "MS plug /dev/hidraw0",
-//                        "MS out 00 03 00 ..." (every output report, 65 bytes), ...
+//                        "MS out 00 03 00 ..." (every output report, 65 bytes),
+//                        "MS stale ..." (one written to a node after its unplug), ...
 //   --mute CMD           never answer command CMD (1 or 3)
 //   --mode OCTAL         the node's permissions (default 666)
 //   --user UID:GID       run the program as this user
