@@ -101,6 +101,7 @@ void logLine(const std::string& text) {
 [[noreturn]] void die(const std::string& text) {
     std::fprintf(stderr, "mock_controller: %s\n", text.c_str());
     if (m.child > 0) kill(m.child, SIGKILL);
+    if (m.bed) g_object_unref(m.bed);  // removes the testbed's folder
     std::exit(2);
 }
 
