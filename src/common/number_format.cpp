@@ -74,4 +74,12 @@ QString formatFixed(long double value, int decimals, QChar decimalSeparator) {
     return out;
 }
 
+int hexDigit(QChar c) {
+    const char16_t u = c.unicode();
+    if (u >= u'0' && u <= u'9') return u - u'0';
+    if (u >= u'a' && u <= u'f') return u - u'a' + 10;
+    if (u >= u'A' && u <= u'F') return u - u'A' + 10;
+    return -1;
+}
+
 }  // namespace common

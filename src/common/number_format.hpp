@@ -11,4 +11,7 @@ namespace common {
 // gives "13.13". A value that rounds to zero never carries a minus sign.
 QString formatFixed(long double value, int decimals, QChar decimalSeparator);
 
+// The value of a hexadecimal digit in either case, or -1 for anything else.
+int hexDigit(QChar c);
+
 }  // namespace common

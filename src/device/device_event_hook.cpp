@@ -36,7 +36,7 @@ bool DeviceEventHook::isController(HidLibrary::Handle h) const {
     return hid_.GetVendorID(h) == ControllerVendorId && hid_.GetProductID(h) == ControllerProductId;
 }
 
-bool DeviceEventHook::handle(int event, HidLibrary::Handle h) {
+void DeviceEventHook::handle(int event, HidLibrary::Handle h) {
     switch (event) {
         case NotifyPlugged: {
             if (!isController(h)) break;
@@ -84,7 +84,6 @@ bool DeviceEventHook::handle(int event, HidLibrary::Handle h) {
         default:
             break;
     }
-    return false;
 }
 
 }  // namespace device

@@ -104,7 +104,6 @@ public:
 
     // Sends reports of unknown types and random bytes, every few milliseconds.
     void setFaultMode(bool on);
-    bool faultMode() const { return faultTimer_.isActive(); }
 
 signals:
     void inputReport(const device::Report& report);

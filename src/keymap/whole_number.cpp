@@ -1,5 +1,7 @@
 #include "keymap/whole_number.hpp"
 
+#include "common/number_format.hpp"
+
 namespace keymap {
 
 namespace {
@@ -7,14 +9,6 @@ namespace {
 int decDigit(QChar c) {
     const char16_t u = c.unicode();
     return u >= u'0' && u <= u'9' ? u - u'0' : -1;
-}
-
-int hexDigit(QChar c) {
-    const char16_t u = c.unicode();
-    if (u >= u'0' && u <= u'9') return u - u'0';
-    if (u >= u'a' && u <= u'f') return u - u'a' + 10;
-    if (u >= u'A' && u <= u'F') return u - u'A' + 10;
-    return -1;
 }
 
 }  // namespace
@@ -47,7 +41,7 @@ std::optional<std::int32_t> parseWholeNumber(const QString& text) {
     const std::uint64_t limit = hex ? 0xFFFFFFFFull : (negative ? 0x80000000ull : 0x7FFFFFFFull);
     std::uint64_t value = 0;
     for (; i < n; ++i) {
-        const int d = hex ? hexDigit(text[i]) : decDigit(text[i]);
+        const int d = hex ? common::hexDigit(text[i]) : decDigit(text[i]);
         if (d < 0) return std::nullopt;
         value = value * (hex ? 16 : 10) + static_cast<std::uint64_t>(d);
         if (value > limit) return std::nullopt;

@@ -1,22 +1,16 @@
 #include "settings/value_forms.hpp"
 
+#include "common/number_format.hpp"
+
 namespace settings {
 namespace {
-
-int hexDigit(QChar c) {
-    const char16_t u = c.unicode();
-    if (u >= '0' && u <= '9') return u - '0';
-    if (u >= 'a' && u <= 'f') return u - 'a' + 10;
-    if (u >= 'A' && u <= 'F') return u - 'A' + 10;
-    return -1;
-}
 
 // Leading zeros are fine; more than eight significant digits do not fit the pattern.
 std::optional<std::uint32_t> parseHex(QStringView digits) {
     if (digits.isEmpty()) return std::nullopt;
     std::uint32_t value = 0;
     for (QChar c : digits) {
-        const int d = hexDigit(c);
+        const int d = common::hexDigit(c);
         if (d < 0 || value > 0x0FFFFFFFu) return std::nullopt;
         value = (value << 4) | static_cast<std::uint32_t>(d);
     }

