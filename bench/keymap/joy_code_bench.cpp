@@ -6,6 +6,8 @@
 #include "keymap/key_mapper.hpp"
 #include "support/fake_key_table.hpp"
 
+using testing_support::FakeKeyTable;
+
 namespace {
 
 // Codes 1000, 1020, ... 1220 and keys A..L; Shift on every second row, Ctrl on every third.

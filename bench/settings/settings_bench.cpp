@@ -52,7 +52,7 @@ void BM_LoadSettings(benchmark::State& state) {
     for (auto _ : state) {
         settings::IniFile ini(files.path);
         settings::load(ini, keys, window, system);
-        benchmark::DoNotOptimize(keys.texts.data());
+        benchmark::DoNotOptimize(keys.rows.data());
     }
     state.SetBytesProcessed(state.iterations() *
                             fileOfShape(static_cast<int>(state.range(0))).size());

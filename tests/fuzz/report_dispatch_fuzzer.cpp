@@ -16,80 +16,22 @@
 
 #include "device/device_event_hook.hpp"
 #include "fuzz_check.hpp"
+#include "support/device_views.hpp"
+#include "support/fake_hid_library.hpp"
 
 using namespace device;
 
 namespace {
 
-struct DeviceIds {
-    int vendor;
-    int product;
-};
-
 // Handle 0 is what a library says for "no device"; the others cover the controller, a
 // device sharing its vendor, one sharing its product, and a stranger.
-const std::map<HidLibrary::Handle, DeviceIds> kDevices = {
-    {1, {ControllerVendorId, ControllerProductId}},
-    {2, {ControllerVendorId, ControllerProductId + 1}},
-    {3, {0x046D, ControllerProductId}},
-    {4, {0x046D, 0xC52B}},
-    {0xFFFFFFFFu, {ControllerVendorId, ControllerProductId}},
-};
-
-class FakeHid : public HidLibrary {
-public:
-    QByteArray name;  // what GetProductName writes, not terminated
-    HidLibrary::Handle getHandleResult = 0;
-    std::vector<std::pair<Handle, bool>> readNotifyCalls;
-    std::optional<Report> nextRead;  // nullopt: Read fails and leaves the buffer
-    int reads = 0;
-
-    bool Connect() override { return true; }
-    Handle GetHandle(int, int) override { return getHandleResult; }
-    int GetVendorID(Handle h) override {
-        const auto it = kDevices.find(h);
-        return it == kDevices.end() ? 0 : it->second.vendor;
-    }
-    int GetProductID(Handle h) override {
-        const auto it = kDevices.find(h);
-        return it == kDevices.end() ? 0 : it->second.product;
-    }
-    void GetProductName(Handle, char* buffer, int size) override {
-        // A library may fill the whole buffer and leave no terminator.
-        FUZZ_CHECK(size == 256);
-        const int n = std::min(size, static_cast<int>(name.size()));
-        std::memcpy(buffer, name.constData(), static_cast<std::size_t>(n));
-    }
-    bool SetReadNotify(Handle h, bool on) override {
-        readNotifyCalls.emplace_back(h, on);
-        return true;
-    }
-    bool Read(Handle, Report& report) override {
-        ++reads;
-        if (!nextRead) return false;
-        report = *nextRead;
-        return true;
-    }
-    bool Write(Handle, const Report&) override { return true; }
-};
-
-struct Panels : StatusView {
-    std::array<QString, 5> texts;
-    void setPanelText(int panel, const QString& text) override {
-        FUZZ_CHECK(panel >= 0 && panel <= 3);
-        texts[static_cast<std::size_t>(panel)] = text;
-    }
-};
-
-struct Display : ParameterDisplay {
-    std::vector<ParameterValues> shown;
-    void showParameters(const ParameterValues& v) override { shown.push_back(v); }
-};
-
-struct Codes : ButtonCodeSink {
-    std::vector<std::int32_t> codes;
-    void JoyCode(const std::int32_t& code) override { codes.push_back(code); }
-};
+void addDevices(testing_support::FakeHidLibrary& hid) {
+    hid.devices[1] = {ControllerVendorId, ControllerProductId, {}};
+    hid.devices[2] = {ControllerVendorId, ControllerProductId + 1, {}};
+    hid.devices[3] = {0x046D, ControllerProductId, {}};
+    hid.devices[4] = {0x046D, 0xC52B, {}};
+    hid.devices[0xFFFFFFFFu] = {ControllerVendorId, ControllerProductId, {}};
+}
 
 bool near(long double a, long double b) {
     return std::fabs(a - b) <= 1e-9L * std::max(1.0L, std::fabs(b));
@@ -127,12 +69,13 @@ void expectMeasurements(const Measurements& got, const Measurements& want) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider in(data, size);
-    FakeHid hid;
+    testing_support::FakeHidLibrary hid;
+    addDevices(hid);
     Report inReport{};
     Measurements latest;
-    Panels panels;
-    Display display;
-    Codes codes;
+    testing_support::FakeStatusPanels panels;
+    testing_support::ShownParameters display;
+    testing_support::RecordedCodes codes;
     DeviceEventHook hook(hid, inReport, latest, panels);
     hook.setParameterDisplay(&display);
     hook.setButtonCodeSink(&codes);
@@ -142,6 +85,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::array<QString, 5> wantPanels = panels.texts;
     Measurements wantLatest;
     std::size_t wantShown = 0, wantCodes = 0, wantReadNotify = 0;
+    QByteArray name;                 // the product name of the last plug
+    std::optional<Report> nextRead;  // nullopt: the Read fails and leaves the buffer
 
     while (in.remaining_bytes() > 0) {
         const std::uint8_t op = in.ConsumeIntegral<std::uint8_t>();
@@ -149,40 +94,42 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         HidLibrary::Handle h = (op >> 3) & 7;
         if (h == 5) h = 0xFFFFFFFFu;
         if (h == 6) h = in.ConsumeIntegral<HidLibrary::Handle>();
-        const bool isController = kDevices.count(h) &&
-                                  kDevices.at(h).vendor == ControllerVendorId &&
-                                  kDevices.at(h).product == ControllerProductId;
+        const bool isController =
+            hid.GetVendorID(h) == ControllerVendorId && hid.GetProductID(h) == ControllerProductId;
 
         if (event == NotifyPlugged) {
-            hid.name = QByteArray::fromStdString(in.ConsumeRandomLengthString(300));
+            name = QByteArray::fromStdString(in.ConsumeRandomLengthString(300));
+            if (hid.devices.count(h)) hid.devices[h].name = name;
         } else if (event == NotifyChanged) {
-            hid.getHandleResult = in.ConsumeIntegral<HidLibrary::Handle>();
+            hid.handle = in.ConsumeIntegral<HidLibrary::Handle>();
         } else if (event == NotifyRead) {
+            hid.reads.clear();
             if (op & 0x40) {
-                hid.nextRead.reset();
+                nextRead.reset();
             } else {
                 Report r{};
                 const std::vector<std::uint8_t> bytes = in.ConsumeBytes<std::uint8_t>(r.size());
                 std::copy(bytes.begin(), bytes.end(), r.begin());
                 // Mostly the known types, so that their decoding gets exercised.
                 if (op & 0x80) r[1] = static_cast<std::uint8_t>(1 + (r[1] % 4));
-                hid.nextRead = r;
+                nextRead = r;
             }
+            hid.reads.push_back(nextRead);
         }
 
         const Report before = inReport;
-        const int readsBefore = hid.reads;
+        const std::size_t readsBefore = hid.readCalls.size();
         hook.handle(event, h);
 
         switch (event) {
             case NotifyPlugged:
                 if (!isController) break;
                 {
-                    const qsizetype end = std::min<qsizetype>(256, hid.name.size());
-                    qsizetype zero = hid.name.left(end).indexOf('\0');
+                    const qsizetype end = std::min<qsizetype>(256, name.size());
+                    qsizetype zero = name.left(end).indexOf('\0');
                     if (zero < 0) zero = end;
                     wantPanels[0] = QStringLiteral("Устройство подключено");
-                    wantPanels[1] = QString::fromUtf8(hid.name.left(zero));
+                    wantPanels[1] = QString::fromUtf8(name.left(zero));
                     wantPanels[2] = QStringLiteral("VID 0x04D8");
                     wantPanels[3] = QStringLiteral("PID 0x003F");
                 }
@@ -196,17 +143,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             case NotifyChanged:
                 ++wantReadNotify;
                 FUZZ_CHECK(hid.readNotifyCalls.size() == wantReadNotify);
-                FUZZ_CHECK(hid.readNotifyCalls.back().first == hid.getHandleResult);
+                FUZZ_CHECK(hid.readNotifyCalls.back().first == hid.handle);
                 FUZZ_CHECK(hid.readNotifyCalls.back().second);
                 break;
             case NotifyRead: {
-                FUZZ_CHECK(hid.reads == readsBefore + (isController ? 1 : 0));
-                if (!isController || !hid.nextRead) {
+                FUZZ_CHECK(hid.readCalls.size() == readsBefore + (isController ? 1 : 0));
+                if (!isController || !nextRead) {
                     // Nothing read, or a failed read: the buffer is not decoded at all.
                     FUZZ_CHECK(inReport == before);
                     break;
                 }
-                const Report& r = *hid.nextRead;
+                const Report& r = *nextRead;
                 FUZZ_CHECK(inReport == r);
                 if (r[1] == ReportParameters) {
                     ++wantShown;
@@ -233,6 +180,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             default:
                 break;
         }
+        for (int written : panels.writes) FUZZ_CHECK(written >= 0 && written <= 3);
+        panels.writes.clear();
         FUZZ_CHECK(panels.texts == wantPanels);
         FUZZ_CHECK(display.shown.size() == wantShown);
         FUZZ_CHECK(codes.codes.size() == wantCodes);

@@ -4,6 +4,8 @@
 
 #include "keymap/key_table_view.hpp"
 
+namespace testing_support {
+
 // The key table's controls as plain data.
 struct FakeKeyTable final : keymap::KeyTableView {
     struct Row {
@@ -58,3 +60,5 @@ struct FakeKeyTable final : keymap::KeyTableView {
     int focus = 0;
     int writes = 0;
 };
+
+}  // namespace testing_support

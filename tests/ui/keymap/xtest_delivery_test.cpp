@@ -22,6 +22,8 @@
 #include "support/fake_key_table.hpp"
 #include "ui/key_table_page.hpp"
 
+using testing_support::FakeKeyTable;
+
 namespace {
 
 // An Xvfb of our own on a display number it picks itself; stopped by its PID.

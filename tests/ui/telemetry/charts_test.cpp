@@ -10,30 +10,9 @@
 #include <QtTest>
 #include <memory>
 
+#include "support/fake_hid_library.hpp"
 #include "ui/charts.hpp"
 #include "ui/telemetry_page.hpp"
-
-namespace {
-
-class CountingHid : public device::HidLibrary {
-public:
-    bool Connect() override { return true; }
-    Handle GetHandle(int, int) override { return 0; }
-    int GetVendorID(Handle) override { return 0; }
-    int GetProductID(Handle) override { return 0; }
-    void GetProductName(Handle, char* buffer, int size) override {
-        if (size > 0) buffer[0] = '\0';
-    }
-    bool SetReadNotify(Handle, bool) override { return true; }
-    bool Read(Handle, device::Report&) override { return false; }
-    bool Write(Handle, const device::Report&) override {
-        ++writes;
-        return false;
-    }
-    int writes = 0;
-};
-
-}  // namespace
 
 class TelemetryChartsTest : public QObject {
     Q_OBJECT
@@ -74,7 +53,7 @@ private:
     QPushButton* buttons[3] = {};
     QChartView* chart1 = nullptr;
     QChartView* chart2 = nullptr;
-    CountingHid hid;
+    testing_support::FakeHidLibrary hid;
     device::Report OutReport{};
     device::Measurements latest;
     std::unique_ptr<ui::TelemetryPage> tel;
@@ -84,7 +63,7 @@ private:
 void TelemetryChartsTest::init() {
     telemetry::resetProgramHistoriesForTests();
     latest = {};
-    hid.writes = 0;
+    hid.writeCount = 0;
     page = std::make_unique<QWidget>();
     page->resize(481, 413);
     for (int i = 0; i < 3; ++i) {
@@ -209,7 +188,7 @@ void TelemetryChartsTest::tickFillsEverySeries() {
     QCOMPARE(charts().temperatureAxis->max(), 27.5);
     QCOMPARE(charts().voltageAxis->min(), 10.0);
     QCOMPARE(charts().voltageAxis->max(), 15.0);
-    QCOMPARE(hid.writes, ticks);
+    QCOMPARE(hid.writeCount, ticks);
 }
 
 void TelemetryChartsTest::readoutsFollowTheLocale_data() {
@@ -253,7 +232,7 @@ void TelemetryChartsTest::hiddenPageGoesOnAskingAndDrawing() {
     page->hide();
     latest.TemperatureC = 30;
     tick(3);
-    QCOMPARE(hid.writes, 3);
+    QCOMPARE(hid.writeCount, 3);
     QCOMPARE(charts().LineSeries1->count(), 255);
     QCOMPARE(charts().LineSeries1->at(254).y(), 30.0);
     QCOMPARE(charts().temperatureAxis->max(), 32.5);

@@ -9,7 +9,9 @@
 
 #include "device/device_event_hook.hpp"
 #include "emulator/simulated_library.hpp"
+#include "support/device_views.hpp"
 #include "support/event_loop.hpp"
+#include "support/fake_hid_library.hpp"
 
 using namespace device;
 using namespace emulator;
@@ -18,64 +20,8 @@ using testing_support::waitUntil;
 
 namespace {
 
-struct Panels : StatusView {
-    void setPanelText(int panel, const QString& text) override {
-        writes.push_back(panel);
-        if (panel >= 0 && panel < 5) texts[static_cast<std::size_t>(panel)] = text;
-    }
-    std::array<QString, 5> texts;
-    std::vector<int> writes;
-};
-
-struct Display : ParameterDisplay {
-    void showParameters(const ParameterValues& v) override { shown.push_back(v); }
-    std::vector<ParameterValues> shown;
-};
-
-struct Codes : ButtonCodeSink {
-    void JoyCode(const std::int32_t& code) override { codes.push_back(code); }
-    std::vector<std::int32_t> codes;
-};
-
-// A library whose answers each test sets, to reach cases the emulator never produces.
-class FakeHid : public HidLibrary {
-public:
-    struct Device {
-        int vendor = 0, product = 0;
-        const char* name = "";
-    };
-    std::map<Handle, Device> devices;
-    Handle handleToReturn = 0;
-    std::vector<std::pair<Handle, bool>> readNotifyCalls;
-    std::vector<Handle> readCalls;
-    std::deque<std::optional<Report>> reads;  // nullopt: the Read fails
-
-    bool Connect() override { return true; }
-    Handle GetHandle(int, int) override { return handleToReturn; }
-    int GetVendorID(Handle h) override { return devices.count(h) ? devices[h].vendor : 0; }
-    int GetProductID(Handle h) override { return devices.count(h) ? devices[h].product : 0; }
-    void GetProductName(Handle h, char* buffer, int size) override {
-        // Like a library that fills the whole buffer when the name is long: no zero then.
-        const char* name = devices.count(h) ? devices[h].name : "";
-        const std::size_t n = std::min(std::strlen(name), static_cast<std::size_t>(size));
-        std::memcpy(buffer, name, n);
-        if (n < static_cast<std::size_t>(size)) buffer[n] = '\0';
-    }
-    bool SetReadNotify(Handle h, bool on) override {
-        readNotifyCalls.emplace_back(h, on);
-        return false;
-    }
-    bool Read(Handle h, Report& r) override {
-        readCalls.push_back(h);
-        if (reads.empty()) return false;
-        auto next = reads.front();
-        reads.pop_front();
-        if (!next) return false;
-        r = *next;
-        return true;
-    }
-    bool Write(Handle, const Report&) override { return false; }
-};
+using Panels = testing_support::FakeStatusPanels;
+using testing_support::FakeHidLibrary;
 
 struct HookOverFake {
     HookOverFake() {
@@ -87,12 +33,12 @@ struct HookOverFake {
         hook.setButtonCodeSink(&codes);
         showInitialStatus(panels);
     }
-    FakeHid fake;
+    FakeHidLibrary fake;
     Report in{};
     Measurements latest;
     Panels panels;
-    Display display;
-    Codes codes;
+    testing_support::ShownParameters display;
+    testing_support::RecordedCodes codes;
     DeviceEventHook hook{fake, in, latest, panels};
 };
 
@@ -143,7 +89,7 @@ TEST(DeviceEventHook, StatusPanelsFollowOnlyTheController) {
 TEST(DeviceEventHook, ProductNameStopsAtTheFirstZeroOrTheBufferEnd) {
     HookOverFake t;
     const std::string longName(300, 'n');
-    t.fake.devices[1].name = longName.c_str();
+    t.fake.devices[1].name = QByteArray::fromStdString(longName);
     t.hook.handle(NotifyPlugged, 1);
     EXPECT_EQ(t.panels.texts[1], QString(256, QLatin1Char('n')));
 }
@@ -152,7 +98,7 @@ TEST(DeviceEventHook, ChangedEnablesReadsOnWhateverGetHandleReturns) {
     const HidLibrary::Handle handles[] = {0, 1, 0xDEADBEEF};
     for (auto h : handles) {
         HookOverFake t;
-        t.fake.handleToReturn = h;
+        t.fake.handle = h;
         t.hook.handle(NotifyChanged, 4);  // the event's own handle plays no part
         EXPECT_EQ(t.fake.readNotifyCalls,
                   (std::vector<std::pair<HidLibrary::Handle, bool>>{{h, true}}));
@@ -236,8 +182,8 @@ struct HookOverEmulator {
     Report in{};
     Measurements latest;
     Panels panels;
-    Display display;
-    Codes codes;
+    testing_support::ShownParameters display;
+    testing_support::RecordedCodes codes;
     DeviceEventHook hook{hid, in, latest, panels};
 };
 

@@ -12,6 +12,8 @@
 #include "support/event_loop.hpp"
 #include "support/fake_key_table.hpp"
 
+using testing_support::FakeKeyTable;
+
 using namespace device;
 using namespace emulator;
 using testing_support::runFor;
@@ -19,29 +21,20 @@ using testing_support::waitUntil;
 
 namespace {
 
-struct Message : params::CorrectionMessage {
-    std::function<void()> whileOpen;
-    int shown = 0;
-    void show(const QString&) override {
-        ++shown;
-        if (whileOpen) whileOpen();
-    }
-};
-
 // The program's device side over the emulator, as the main window wires it.
 struct Rig {
     ControllerEmulator emulator;
     SimulatedLibrary hid{emulator};
     Report inReport{}, outReport{};
     Measurements latest;
-    faults::Panels panels;
+    testing_support::FakeStatusPanels panels;
     FakeKeyTable table = FakeKeyTable::defaults();
     keymap::RecordingEmitter emitter;
     keymap::SteadyClock clock;
     keymap::KeyMapper mapper{table, emitter, clock};
-    faults::Codes seen;  // every code the hook routed, beside the mapper
-    faults::FormView view;
-    Message message;
+    testing_support::RecordedCodes seen;  // every code the hook routed, beside the mapper
+    testing_support::FakeParameterForm view;
+    testing_support::CountingMessage message;
     params::ParameterForm form{hid, outReport, view, message, QLatin1Char('.')};
     DeviceEventHook hook{hid, inReport, latest, panels};
 
@@ -53,6 +46,7 @@ struct Rig {
     } both;
 
     Rig() {
+        view.fillDefaults();
         both.sinks = {&mapper, &seen};
         hook.setParameterDisplay(&form);
         hook.setButtonCodeSink(&both);
@@ -96,7 +90,7 @@ TEST(Unplug, InTheMiddleOfAHeldButton) {
     r.mapper.Timer2Timer();
     EXPECT_EQ(r.seen.codes.size(), codesAtUnplug) << "reports waiting at the unplug are gone";
     EXPECT_EQ(r.taps(), tapsAtUnplug);
-    EXPECT_TRUE(faults::nothingHeld(r.emitter.events)) << "a key stuck down";
+    EXPECT_TRUE(testing_support::nothingHeld(r.emitter.events)) << "a key stuck down";
     EXPECT_EQ(r.mapper.ReportCount(), 0) << "the silence ended the press";
     EXPECT_TRUE(zero(r.latest));
     EXPECT_EQ(r.panels.texts[1], QString());
@@ -109,7 +103,7 @@ TEST(Unplug, InTheMiddleOfAHeldButton) {
     ASSERT_TRUE(waitUntil([&] { return r.seen.codes.size() > codesAtUnplug; }));
     r.emulator.release();
     EXPECT_EQ(r.taps(), tapsAtUnplug + 1);
-    EXPECT_TRUE(faults::nothingHeld(r.emitter.events));
+    EXPECT_TRUE(testing_support::nothingHeld(r.emitter.events));
 }
 
 TEST(Unplug, DuringAParameterRead) {
@@ -130,7 +124,7 @@ TEST(Unplug, DuringAParameterRead) {
         ASSERT_TRUE(r.disconnected());
         runFor(200);
         EXPECT_TRUE(r.view.empty()) << "an answer from nowhere";
-        EXPECT_FALSE(r.view.ticked);
+        EXPECT_FALSE(r.view.tick);
 
         // The next read after a replug fills the form with the controller's block.
         r.emulator.plug();
@@ -173,7 +167,7 @@ TEST(Unplug, AroundAParameterWrite) {
         }
         r.form.Button_WriteDataClick();
         if (c.when == When::RightAfter) r.emulator.unplug();
-        EXPECT_EQ(r.message.shown, 1);
+        EXPECT_EQ(r.message.shown.size(), 1u);
         EXPECT_EQ(r.view.texts[7], QStringLiteral("1000"));
 
         // Whole or not at all: never a mix of the old block and the new one.

@@ -7,6 +7,8 @@
 
 #include "support/fake_key_table.hpp"
 
+using testing_support::FakeKeyTable;
+
 namespace {
 
 using keymap::KeyMapper;

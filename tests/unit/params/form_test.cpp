@@ -5,19 +5,19 @@
 #include "params/parameter_form.hpp"
 
 #include "fakes.hpp"
+#include "support/device_views.hpp"
+#include "support/fake_hid_library.hpp"
 
 using namespace params;
-using params_test::CountingMessage;
-using params_test::FormState;
 using params_test::localised;
-using params_test::RecordingHid;
+using testing_support::CountingMessage;
 
 namespace {
 
 struct Page {
-    RecordingHid hid;
+    testing_support::FakeHidLibrary hid{7};
     device::Report out{};
-    FormState view;
+    testing_support::FakeParameterForm view;
     CountingMessage message;
     ParameterForm form;
     explicit Page(QChar sep) : form(hid, out, view, message, sep) {}
@@ -48,7 +48,7 @@ TEST_P(FormInLocale, WritingAnEmptyFormSendsTheDefaults) {
                                 "Исправлены и записаны значения по-умолчанию."));
 
     ASSERT_EQ(page.hid.writes.size(), 1u);
-    EXPECT_EQ(page.hid.writes[0].handle, RecordingHid::ControllerHandle);
+    EXPECT_EQ(page.hid.writes[0].handle, page.hid.handle);
     const device::Report& sent = page.lastSent();
     EXPECT_EQ(sent[0], 0);
     EXPECT_EQ(sent[1], device::CmdWriteParameters);

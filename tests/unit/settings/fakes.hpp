@@ -3,33 +3,15 @@
 #include <QByteArray>
 #include <QFile>
 #include <QString>
-#include <array>
 
-#include "keymap/key_table_view.hpp"
 #include "settings/settings_binding.hpp"
+#include "support/fake_key_table.hpp"
 
 namespace settings_test {
 
-// The key table and the window as plain data.
-struct FakeKeyTable : keymap::KeyTableView {
-    std::array<std::array<QString, 4>, keymap::KeyTableRows> texts{};
-    std::array<std::array<bool, 3>, keymap::KeyTableRows> ticks{};
+using testing_support::FakeKeyTable;
 
-    QString text(int row, keymap::KeyField f) const override {
-        return texts[row - 1][static_cast<int>(f)];
-    }
-    void setText(int row, keymap::KeyField f, const QString& t) override {
-        texts[row - 1][static_cast<int>(f)] = t;
-    }
-    bool tick(int row, keymap::KeyTick b) const override {
-        return ticks[row - 1][static_cast<int>(b)];
-    }
-    void setTick(int row, keymap::KeyTick b, bool on) override {
-        ticks[row - 1][static_cast<int>(b)] = on;
-    }
-    int focusedCodeRow() const override { return 0; }
-};
-
+// The window as plain data.
 struct FakeWindow : settings::WindowPositionView {
     int x = -1;
     int y = -1;

@@ -15,6 +15,7 @@
 #include "default_file.hpp"
 #include "fakes.hpp"
 #include "settings/settings_binding.hpp"
+#include "support/child_process.hpp"
 
 namespace {
 
@@ -102,36 +103,20 @@ TEST_F(SaveFailure, ImmutableFileKeepsItsContent) {
 // per process, so the save runs in a child.
 TEST_F(SaveFailure, FailingWritesKeepTheOldFile) {
     IniFile ini = prepare();
-    std::fflush(nullptr);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
+    const int code = testing_support::inChild([&] {
         std::signal(SIGXFSZ, SIG_IGN);
         const rlimit limit{1000, 1000};
         setrlimit(RLIMIT_FSIZE, &limit);
-        int code = 1;
         try {
             settings::Save_all(ini, keys, window, system);
         } catch (const WriteError&) {
-            code = 0;
+            return 0;
         } catch (...) {
-            code = 2;
+            return 2;
         }
-        _exit(code);
-    }
-    int status = 0;
-    pid_t done = 0;
-    for (int i = 0; i < 1000 && done == 0; ++i) {
-        done = waitpid(child, &status, WNOHANG);
-        if (done == 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    if (done == 0) {
-        kill(child, SIGKILL);
-        waitpid(child, &status, 0);
-        FAIL() << "the saving child did not end";
-    }
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: the save succeeded, 2: another exception";
+        return 1;
+    });
+    EXPECT_EQ(code, 0) << "1: the save succeeded, 2: another exception, -1: no normal end";
     EXPECT_EQ(readBytes(path()), old);
     EXPECT_EQ(folderEntries(), QStringList{"Control.ini"});
 }

@@ -15,6 +15,7 @@
 #include "default_file.hpp"
 #include "fakes.hpp"
 #include "settings/settings_binding.hpp"
+#include "support/child_process.hpp"
 
 namespace {
 
@@ -44,26 +45,7 @@ bool hasDefaults(const Loaded& l) {
            l.system.ValNext == 100;
 }
 
-// Runs `body` in a child process and gives its exit code (-1: it did not end normally).
-template <class F>
-int inChild(F body) {
-    std::fflush(nullptr);
-    const pid_t child = fork();
-    if (child < 0) return -1;
-    if (child == 0) _exit(body());
-    int status = 0;
-    pid_t done = 0;
-    for (int i = 0; i < 1000 && done == 0; ++i) {
-        done = waitpid(child, &status, WNOHANG);
-        if (done == 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    if (done == 0) {
-        kill(child, SIGKILL);
-        waitpid(child, &status, 0);
-        return -1;
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
+using testing_support::inChild;
 
 class SettingsFaults : public ::testing::Test {
 protected:

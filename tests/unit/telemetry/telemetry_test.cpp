@@ -5,44 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "support/fake_hid_library.hpp"
+
 namespace {
 
 using telemetry::ChartedSamples;
-
-// A controller link that only records what the tick sends.
-class RecordingHid : public device::HidLibrary {
-public:
-    explicit RecordingHid(std::vector<std::string>& log) : log_(log) {}
-
-    bool Connect() override { return true; }
-    Handle GetHandle(int vendorId, int productId) override {
-        lookups.push_back({vendorId, productId});
-        return handle;
-    }
-    int GetVendorID(Handle) override { return 0; }
-    int GetProductID(Handle) override { return 0; }
-    void GetProductName(Handle, char* buffer, int size) override {
-        if (size > 0) buffer[0] = '\0';
-    }
-    bool SetReadNotify(Handle, bool) override { return true; }
-    bool Read(Handle, device::Report&) override { return false; }
-    bool Write(Handle h, const device::Report& report) override {
-        log_.push_back("write");
-        writes.push_back({h, report});
-        return h != 0;
-    }
-
-    struct Written {
-        Handle handle;
-        device::Report report;
-    };
-    Handle handle = 0;  // no controller attached
-    std::vector<std::pair<int, int>> lookups;
-    std::vector<Written> writes;
-
-private:
-    std::vector<std::string>& log_;
-};
 
 // The screen as the tick sees it, with every call written down in order.
 struct RecordingView : telemetry::TelemetryView {
@@ -87,7 +54,10 @@ private:
 
 class TelemetryTick : public ::testing::Test {
 protected:
-    TelemetryTick() { telemetry::resetProgramHistoriesForTests(); }
+    TelemetryTick() {
+        telemetry::resetProgramHistoriesForTests();
+        hid.onWrite = [this] { log.push_back("write"); };
+    }
 
     void ticks(int n, QChar sep = QLatin1Char(',')) {
         for (int i = 0; i < n; ++i) tel.Timer1Timer(sep);
@@ -113,7 +83,7 @@ protected:
     }
 
     std::vector<std::string> log;
-    RecordingHid hid{log};
+    testing_support::FakeHidLibrary hid;  // no controller attached
     device::Report OutReport{};
     device::Measurements latest;
     RecordingView view{log};

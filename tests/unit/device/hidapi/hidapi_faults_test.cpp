@@ -25,11 +25,6 @@ namespace {
 const std::string kController = "/dev/hidraw1";
 const std::string kKeyboard = "/dev/hidraw0";
 
-struct Shown : ParameterDisplay {
-    void showParameters(const ParameterValues& v) override { values.push_back(v); }
-    std::vector<ParameterValues> values;
-};
-
 class HidapiFaults : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -72,9 +67,9 @@ protected:
     std::unique_ptr<DeviceEventHook> hook;
     Report inReport{};
     Measurements latest;
-    faults::Panels panels;
-    faults::Codes codes;
-    Shown shown;
+    testing_support::FakeStatusPanels panels;
+    testing_support::RecordedCodes codes;
+    testing_support::ShownParameters shown;
 };
 
 TEST_F(HidapiFaults, ReadErrorInTheMiddleOfAHeldButton) {
@@ -190,15 +185,15 @@ TEST_F(HidapiFaults, GarbageAtAThousandReportsASecond) {
     const bool arrived = waitUntil(
         [&] {
             return done && codes.codes.size() == wantCodes.size() &&
-                   shown.values.size() == wantBlocks;
+                   shown.shown.size() == wantBlocks;
         },
         20000);
     feeder.join();
     ASSERT_TRUE(arrived) << codes.codes.size() << " of " << wantCodes.size() << " codes, "
-                         << shown.values.size() << " of " << wantBlocks << " blocks";
+                         << shown.shown.size() << " of " << wantBlocks << " blocks";
     runFor(50);
     EXPECT_EQ(codes.codes, wantCodes);
-    EXPECT_EQ(shown.values.size(), wantBlocks);
+    EXPECT_EQ(shown.shown.size(), wantBlocks);
     ASSERT_TRUE(lastTelemetry);
     const Measurements m = decodeTelemetry(*lastTelemetry);
     EXPECT_EQ(latest.AccVolts, m.AccVolts);
