@@ -9,7 +9,8 @@
 #   demo      what tools/demo.sh needs to build and run drevonix-demo, and no more
 #   package   what tools/package.sh needs: the build, help2man, dpkg-dev, lintian, AppStream
 #   test      everything tools/test.sh needs: all of the above, GoogleTest, Google Benchmark,
-#             the private X desktop of the end-to-end tests, clang for the fuzz targets
+#             the private X desktop of the end-to-end tests, clang for the fuzz targets,
+#             clang-format for the format check
 #
 # Without root it asks sudo; without sudo it says what to run as root instead.
 set -euo pipefail
@@ -25,7 +26,7 @@ man=(help2man)
 package=(dpkg-dev file lintian appstream)
 test=(
   libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool trayer openbox x11-utils
-  x11-xserver-utils imagemagick clang libclang-rt-14-dev umockdev libumockdev-dev
+  x11-xserver-utils imagemagick clang libclang-rt-14-dev umockdev libumockdev-dev clang-format
 )
 
 lists_of() {

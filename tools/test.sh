@@ -3,6 +3,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/install-deps.sh test
+# The house format holds everywhere, before anything is built.
+find src tests bench \( -name '*.cpp' -o -name '*.hpp' \) -print0 |
+  xargs -0 clang-format --dry-run -Werror
 options=(-G Ninja -DDREVONIX_WERROR=ON -DDREVONIX_PROGRAMS_ONLY=OFF -DDREVONIX_MAN=ON)
 command -v ccache >/dev/null 2>&1 && options+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 cmake -S . -B build "${options[@]}"
