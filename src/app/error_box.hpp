@@ -4,6 +4,8 @@
 #include <QString>
 #include <functional>
 
+#include "common/version.hpp"
+
 namespace app {
 
 // The text an error box shows for an error message: a full stop is added unless the
@@ -20,7 +22,7 @@ public:
     Application(int& argc, char** argv);
 
     // The application title, the caption of the program's own error boxes.
-    static QString title() { return QStringLiteral("Drevonix v2.2"); }
+    static QString title() { return common::programTitle(); }
 
     // Shows an error box with the title, an error icon and OK (replaceable for tests).
     using ErrorPresenter = std::function<void(const QString& caption, const QString& text)>;

@@ -1,7 +1,6 @@
 #include "app/program.hpp"
 
 #include <QApplication>
-#include <cstdio>
 
 #include "app/error_box.hpp"
 #include "app/session_end.hpp"
@@ -17,7 +16,7 @@ namespace app {
 void setUpApplication(QApplication& application) {
     // No display name: Qt would append it to every caption (" — Drevonix v2.2" after
     // "От автора программы"). The title is the main window's caption and the error boxes'.
-    application.setApplicationVersion(QStringLiteral("2.2"));
+    application.setApplicationVersion(QStringLiteral(DREVONIX_VERSION));
 }
 
 int runProgram(Application& application, device::HidLibrary& hid) {
@@ -50,9 +49,7 @@ int runProgram(Application& application, device::HidLibrary& hid) {
                      [&hid, &window](device::HidLibrary::Handle h) {
                          const QString path = hid.devicePath(h);
                          const int error = hid.openError(h);
-                         std::fprintf(
-                             stderr, "drevonix: %s\n",
-                             device::openFailureText(path, error).toLocal8Bit().constData());
+                         qWarning("drevonix: %s", qPrintable(device::openFailureText(path, error)));
                          if (ui::TrayIcon* tray = window.trayIcon())
                              tray->showOpenFailure(path, error);
                      });
@@ -73,7 +70,7 @@ int runProgram(Application& application, device::HidLibrary& hid) {
         bool failed = false;
         application.setErrorPresenter([&failed](const QString&, const QString& text) {
             failed = true;
-            std::fprintf(stderr, "drevonix: %s\n", qPrintable(text));
+            qWarning("drevonix: %s", qPrintable(text));
         });
         window.WMEndSessionQuery();
         QCoreApplication::exit(failed ? 1 : 0);

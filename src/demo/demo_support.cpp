@@ -3,7 +3,6 @@
 #include <QEvent>
 #include <QTimer>
 #include <QWidget>
-#include <cstdio>
 
 #include "demo/control_socket.hpp"
 #include "demo/simulator_window.hpp"
@@ -25,8 +24,8 @@ DemoSupport::DemoSupport(emulator::ControllerEmulator& emulator,
             return form->keyMapper().WindowActive();
         });
         if (!socket_->listen(path)) {
-            std::fprintf(stderr, "drevonix-demo: no control socket at %s: %s\n",
-                         qUtf8Printable(path), qUtf8Printable(socket_->errorString()));
+            qWarning("drevonix-demo: no control socket at %s: %s", qPrintable(path),
+                     qPrintable(socket_->errorString()));
             socket_.reset();
         }
     }

@@ -15,6 +15,7 @@
 #include <cmath>
 #include <vector>
 
+#include "common/version.hpp"
 #include "ui/key_table_page.hpp"
 #include "ui/parameter_page.hpp"
 #include "ui/status_panels.hpp"
@@ -54,6 +55,7 @@ TForm1::TForm1(device::HidLibrary& hid, keymap::KeyEmitter* emitter, LifecycleOp
     initPictures();
     installFontFallbacks();
     ui_->setupUi(this);
+    setWindowTitle(common::programTitle());
     for (QPlainTextEdit* memo : {ui_->Memo1, ui_->Memo2}) {
         // Flush with the box, as the legend's lines have to meet the edits beside them.
         memo->document()->setDocumentMargin(1);

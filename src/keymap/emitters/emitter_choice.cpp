@@ -1,7 +1,5 @@
 #include "keymap/emitters/emitter_choice.hpp"
 
-#include <cstdio>
-
 #ifdef _WIN32
 #include "keymap/emitters/keybd_event_emitter.hpp"
 #else
@@ -16,7 +14,7 @@ namespace keymap {
 namespace {
 
 EmitterChoice say(EmitterChoice c) {
-    std::fprintf(stderr, "drevonix: %s\n", c.message.toLocal8Bit().constData());
+    qWarning("drevonix: %s", qPrintable(c.message));
     return c;
 }
 

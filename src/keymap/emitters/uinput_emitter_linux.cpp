@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -91,7 +90,7 @@ void UinputEmitter::key(std::uint8_t vk, bool pressed) {
     const std::uint16_t code = vk::evdevFromVk(vk);
     if (code == 0) {
         if (reportedUnknown_.insert(vk).second)
-            std::fprintf(stderr, "drevonix: virtual key %d has no Linux key code; not sent\n", vk);
+            qWarning("drevonix: virtual key %d has no Linux key code; not sent", vk);
         return;
     }
     writeEvent(EV_KEY, code, pressed ? 1 : 0);

@@ -4,8 +4,6 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 
-#include <cstdio>
-
 #include "keymap/vk_table.hpp"
 
 namespace keymap {
@@ -39,8 +37,7 @@ XTestEmitter::~XTestEmitter() {
 }
 
 void XTestEmitter::note(std::uint8_t vk, const char* why) {
-    if (reported_.insert(vk).second)
-        std::fprintf(stderr, "drevonix: virtual key %d %s; not sent\n", vk, why);
+    if (reported_.insert(vk).second) qWarning("drevonix: virtual key %d %s; not sent", vk, why);
 }
 
 int XTestEmitter::spareKeycode() const {
