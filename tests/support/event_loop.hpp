@@ -15,11 +15,12 @@ namespace testing_support {
 
 // One application object for the whole test program, made before the first test and
 // destroyed after the last: the emulator's timers need it from their construction on.
+// Every GoogleTest program without widgets takes it from here.
 class AppEnvironment : public ::testing::Environment {
 public:
     void SetUp() override {
         static int argc = 1;
-        static char name[] = "test_emulator";
+        static char name[] = "drevonix_test";
         static char* argv[] = {name, nullptr};
         app_ = std::make_unique<QCoreApplication>(argc, argv);
     }

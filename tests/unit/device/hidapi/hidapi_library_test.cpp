@@ -7,6 +7,7 @@
 #include <QTest>
 #include <QThread>
 
+#include "support/event_loop.hpp"
 #include "support/fake_hid.hpp"
 
 namespace device::testing {
@@ -15,18 +16,6 @@ namespace {
 using Handle = HidLibrary::Handle;
 using Event = std::pair<int, Handle>;
 using Events = std::vector<Event>;
-
-class QtApplication : public ::testing::Environment {
-public:
-    void SetUp() override {
-        static int argc = 1;
-        static char name[] = "test_hidapi";
-        static char* argv[] = {name, nullptr};
-        static QCoreApplication app(argc, argv);
-    }
-};
-[[maybe_unused]] const auto* const qtApplication =
-    ::testing::AddGlobalTestEnvironment(new QtApplication);
 
 constexpr int Vid = ControllerVendorId;
 constexpr int Pid = ControllerProductId;
