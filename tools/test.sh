@@ -11,6 +11,8 @@ command -v ccache >/dev/null 2>&1 && options+=(-DCMAKE_CXX_COMPILER_LAUNCHER=cca
 cmake -S . -B build "${options[@]}"
 cmake --build build
 ctest --test-dir build --output-on-failure -j2 --timeout 300
+# Every source that is not a Linux backend, compiled for Windows (syntax only; about a minute).
+tools/check-windows.sh build
 # The unit and widget tests again under AddressSanitizer and UBSan (build-asan), then the
 # fuzz targets, 30 s each, in their own clang configuration (build-fuzz).
 tools/test-sanitizers.sh

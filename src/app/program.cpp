@@ -58,7 +58,7 @@ int runProgram(Application& application, device::HidLibrary& hid) {
     // the signals ends the start cleanly.
     SessionEnd sessionEnd;
     sessionEnd.watchSignals();
-    sessionEnd.watchSessionManager(application);
+    sessionEnd.watchSessionManager(application, window);
     QObject::connect(&sessionEnd, &SessionEnd::sessionEnding, &window, [&](int signo) {
         if (signo == 0) {
             window.WMEndSessionQuery();

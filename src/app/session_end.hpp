@@ -1,19 +1,25 @@
 #pragma once
 
+#include <QAbstractNativeEventFilter>
 #include <QObject>
+#include <memory>
 
 class QGuiApplication;
 class QSocketNotifier;
+class QWidget;
 
 namespace app {
 
-// The end of the user's session, whichever way it is announced: a session manager's
-// commitDataRequest (X11), or SIGTERM, SIGHUP and SIGINT (systemd and logind end a session
-// that way, and so does the controller when it powers the computer down). Every one of
-// them comes out as the single signal sessionEnding(), on the thread that owns this object.
+// The end of the user's session, whichever way it is announced. On Linux: a session
+// manager's commitDataRequest (X11), or SIGTERM, SIGHUP and SIGINT (systemd and logind end
+// a session that way, and so does the controller when it powers the computer down). On
+// Windows: WM_QUERYENDSESSION to the main window. Every one of them comes out as the
+// single signal sessionEnding(), on the thread that owns this object.
 //
 // The signal handlers only write one byte into a pipe; the work happens in the event
-// loop, where it is safe to save settings and close windows.
+// loop, where it is safe to save settings and close windows. WM_QUERYENDSESSION is
+// answered only after sessionEnding() returns, so the settings are saved while Windows
+// still waits for the answer.
 class SessionEnd : public QObject {
     Q_OBJECT
 public:
@@ -24,11 +30,13 @@ public:
     SessionEnd& operator=(const SessionEnd&) = delete;
 
     // Installs the signal handlers. Only one object per process may do so; false when
-    // another already has or the pipe could not be made.
+    // another already has or the pipe could not be made, and always on Windows, where a
+    // program with windows is not ended by signals.
     bool watchSignals();
     // Answers the session manager's question "may the session end?" with yes and ends
-    // the program's session the same way as a signal does.
-    void watchSessionManager(QGuiApplication& app);
+    // the program's session the same way as a signal does. On Windows the question is
+    // the WM_QUERYENDSESSION that `mainWindow` receives.
+    void watchSessionManager(QGuiApplication& app, QWidget& mainWindow);
 
     // The last signal number that arrived through the pipe (0 when none did yet).
     int lastSignal() const { return lastSignal_; }
@@ -40,7 +48,8 @@ signals:
 private:
     void drainPipe();
 
-    QSocketNotifier* notifier_ = nullptr;
+    QSocketNotifier* notifier_ = nullptr;                 // Linux
+    std::unique_ptr<QAbstractNativeEventFilter> filter_;  // Windows
     bool ownsHandlers_ = false;
     int lastSignal_ = 0;
 };

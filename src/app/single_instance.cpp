@@ -9,8 +9,6 @@
 #include <QStandardPaths>
 #include <QThread>
 
-#include <unistd.h>
-
 namespace app {
 namespace {
 
@@ -34,7 +32,7 @@ QString SingleInstance::keyFor(const QString& settingsPath) {
     const QFileInfo dirInfo(QFileInfo(canonical).absolutePath());
     if (dirInfo.exists())
         canonical = QDir(dirInfo.canonicalFilePath()).filePath(QFileInfo(canonical).fileName());
-    QByteArray seed = QByteArray::number(static_cast<qulonglong>(::getuid()));
+    QByteArray seed = userId();
     seed += '\n';
     seed += canonical.toUtf8();
     const QByteArray hash = QCryptographicHash::hash(seed, QCryptographicHash::Sha256).toHex();

@@ -43,6 +43,10 @@ signals:
     void raiseRequested();
 
 private:
+    // Who runs us, as the system knows the user: the lock folder may be shared, and the
+    // local socket's name space is the whole machine on Windows.
+    static QByteArray userId();
+
     bool listen();
     bool askFirst();
 

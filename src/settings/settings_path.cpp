@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QTemporaryFile>
 
 namespace settings {
 namespace {
@@ -32,9 +33,17 @@ SettingsLocation probeSettingsLocation(const QString& exeDir, const QString& ins
     SettingsLocation where;
     where.exeDir = exeDir;
     where.fileInExeDir = QFileInfo::exists(QDir(exeDir).filePath(kFileName));
+#ifdef Q_OS_WIN
+    // A folder's attributes say nothing about its access list (Program Files is "writable"
+    // by them): only making a file there tells. The user's folder is the roaming AppData.
+    QTemporaryFile probe(QDir(exeDir).filePath(QStringLiteral("drevonix-XXXXXX.tmp")));
+    where.exeDirWritable = probe.open();
+    where.xdgConfigHome = qEnvironmentVariable("APPDATA");
+#else
     const QFileInfo dir(exeDir);
     where.exeDirWritable = dir.isDir() && dir.isWritable();
     where.xdgConfigHome = qEnvironmentVariable("XDG_CONFIG_HOME");
+#endif
     where.home = QDir::homePath();
     // Both sides resolved, so that /bin/drevonix on a merged-/usr system or a prefix
     // reached through a link still counts as installed.

@@ -9,7 +9,7 @@ struct SettingsLocation {
     QString exeDir;             // folder of the running executable
     bool fileInExeDir = false;  // Control.ini exists there
     bool exeDirWritable = false;
-    QString xdgConfigHome;  // $XDG_CONFIG_HOME as set, possibly empty
+    QString xdgConfigHome;  // $XDG_CONFIG_HOME as set, possibly empty (%APPDATA% on Windows)
     QString home;           // the user's home folder
     QString installBinDir;  // the bin folder of the prefix we were built for; empty if absent
 };
@@ -19,6 +19,7 @@ struct SettingsLocation {
 // not absolute: a run as root must not leave a file beside /usr/bin that every user then
 // reads and nobody can save. A copy anywhere else keeps Control.ini beside itself when the
 // file is there or could be made there, and falls back to the user's folder otherwise.
+// On Windows there is no installed case, and the user's folder is %APPDATA%\drevonix.
 QString settingsPath(const SettingsLocation& where);
 
 // The install prefix's bin folder as the build was configured (CMAKE_INSTALL_FULL_BINDIR).

@@ -69,7 +69,7 @@ bool SessionEnd::watchSignals() {
     return true;
 }
 
-void SessionEnd::watchSessionManager(QGuiApplication& app) {
+void SessionEnd::watchSessionManager(QGuiApplication& app, QWidget&) {
     // The session may end: no question to the user and no veto. The settings are saved
     // right here, while the session manager still waits for our answer.
     connect(&app, &QGuiApplication::commitDataRequest, this,

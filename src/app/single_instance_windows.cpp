@@ -1,0 +1,32 @@
+#include "app/single_instance.hpp"
+
+#include <vector>
+
+#include <windows.h>
+// After windows.h, which it needs.
+#include <sddl.h>
+
+namespace app {
+
+QByteArray SingleInstance::userId() {
+    // The user's SID: names repeat across domains and may be changed, a SID does neither.
+    QByteArray id;
+    HANDLE token = nullptr;
+    if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+        DWORD size = 0;
+        GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+        std::vector<BYTE> buf(size);
+        LPWSTR text = nullptr;
+        if (size != 0 && GetTokenInformation(token, TokenUser, buf.data(), size, &size) &&
+            ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buf.data())->User.Sid, &text)) {
+            id = QString::fromWCharArray(text).toUtf8();
+            LocalFree(text);
+        }
+        CloseHandle(token);
+    }
+    // Without a SID the name still keeps different users apart on one machine.
+    if (id.isEmpty()) id = qgetenv("USERNAME");
+    return id;
+}
+
+}  // namespace app
