@@ -24,10 +24,4 @@ std::unique_ptr<DeviceMonitor> makePollingMonitor(int intervalMs) {
     return std::make_unique<PollingMonitor>(intervalMs);
 }
 
-#ifndef __linux__
-std::unique_ptr<DeviceMonitor> makeSystemMonitor() {
-    return makePollingMonitor(1000);
-}
-#endif
-
 }  // namespace device

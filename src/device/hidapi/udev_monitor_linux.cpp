@@ -1,6 +1,4 @@
 // The only file that talks to libudev.
-#ifdef __linux__
-
 #include <libudev.h>
 
 #include <QSocketNotifier>
@@ -67,5 +65,3 @@ std::unique_ptr<DeviceMonitor> makeSystemMonitor() {
 }
 
 }  // namespace device
-
-#endif

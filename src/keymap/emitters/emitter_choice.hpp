@@ -16,6 +16,7 @@ struct EmitterChoice {
 // Picks the keystroke backend once at start-up: uinput when the node is writable, else
 // XTest when the X display opens, else none. Says on standard error which one is used,
 // or why keystrokes cannot be delivered. Empty arguments mean /dev/uinput and $DISPLAY.
+// On Windows it is always keybd_event, and the arguments are not looked at.
 EmitterChoice chooseEmitter(const QString& uinputPath = QString(),
                             const QString& displayName = QString());
 

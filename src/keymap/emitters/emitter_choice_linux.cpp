@@ -1,13 +1,9 @@
 #include "keymap/emitters/emitter_choice.hpp"
 
-#ifdef _WIN32
-#include "keymap/emitters/keybd_event_emitter.hpp"
-#else
 #include <unistd.h>
 
 #include "keymap/emitters/uinput_emitter.hpp"
 #include "keymap/emitters/xtest_emitter.hpp"
-#endif
 
 namespace keymap {
 
@@ -21,12 +17,6 @@ EmitterChoice say(EmitterChoice c) {
 }  // namespace
 
 EmitterChoice chooseEmitter(const QString& uinputPath, const QString& displayName) {
-#ifdef _WIN32
-    Q_UNUSED(uinputPath);
-    Q_UNUSED(displayName);
-    return say({std::make_unique<KeybdEventEmitter>(), QStringLiteral("keybd_event"),
-                QStringLiteral("keystrokes through keybd_event")});
-#else
     const QString path = uinputPath.isEmpty() ? QStringLiteral("/dev/uinput") : uinputPath;
     QString uinputWhy;
     if (::access(path.toLocal8Bit().constData(), W_OK) == 0) {
@@ -44,7 +34,6 @@ EmitterChoice chooseEmitter(const QString& uinputPath, const QString& displayNam
 
     return say({std::make_unique<NullEmitter>(), QStringLiteral("none"),
                 QStringLiteral("keystrokes cannot be delivered: %1, and %2").arg(uinputWhy, xWhy)});
-#endif
 }
 
 }  // namespace keymap
