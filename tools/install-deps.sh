@@ -10,7 +10,8 @@
 #   package   what tools/package.sh needs: the build, help2man, dpkg-dev, lintian, AppStream
 #   test      everything tools/test.sh needs: all of the above, GoogleTest, Google Benchmark,
 #             the private X desktop of the end-to-end tests, clang for the fuzz targets,
-#             clang-format for the format check
+#             clang-format for the format check, mingw-w64 (and python3 to read the build's
+#             compile commands) for the Windows compile check
 #
 # Without root it asks sudo; without sudo it says what to run as root instead.
 set -euo pipefail
@@ -27,6 +28,7 @@ package=(dpkg-dev file lintian appstream)
 test=(
   libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool trayer openbox x11-utils
   x11-xserver-utils imagemagick clang libclang-rt-14-dev umockdev libumockdev-dev clang-format
+  g++-mingw-w64-x86-64 python3
 )
 
 lists_of() {
