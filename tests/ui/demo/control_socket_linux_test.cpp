@@ -384,4 +384,4 @@ private slots:
 };
 
 QTEST_MAIN(ControlSocketTest)
-#include "control_socket_test.moc"
+#include "control_socket_linux_test.moc"
