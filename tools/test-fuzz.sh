@@ -7,8 +7,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${DREVONIX_FUZZ_BUILD:-build-fuzz}
 seconds=${1:-30}
-CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DDREVONIX_FUZZ=ON -DDREVONIX_WERROR=ON \
-    -DDREVONIX_BENCH=OFF -DDREVONIX_E2E=OFF -DDREVONIX_FUZZ_SECONDS="$seconds"
+options=(-G Ninja -DDREVONIX_FUZZ=ON -DDREVONIX_WERROR=ON -DDREVONIX_BENCH=OFF -DDREVONIX_E2E=OFF
+    -DDREVONIX_FUZZ_SECONDS="$seconds")
+command -v ccache >/dev/null 2>&1 && options+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+CC=clang CXX=clang++ cmake -S . -B "$build" "${options[@]}"
 targets=(fuzz_report_dispatch fuzz_ini_file fuzz_number_syntax fuzz_vk_table)
 cmake --build "$build" -j2 --target "${targets[@]}"
 summary=$build/tests/fuzz/fuzz-executions.txt

@@ -5,8 +5,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${DREVONIX_ASAN_BUILD:-build-asan}
-cmake -S . -B "$build" -G Ninja -DDREVONIX_WERROR=ON -DDREVONIX_SANITIZE=ON \
-    -DDREVONIX_BENCH=OFF -DDREVONIX_E2E=OFF -DDREVONIX_MAN=OFF
+options=(-G Ninja -DDREVONIX_WERROR=ON -DDREVONIX_SANITIZE=ON -DDREVONIX_BENCH=OFF
+    -DDREVONIX_E2E=OFF -DDREVONIX_MAN=OFF)
+command -v ccache >/dev/null 2>&1 && options+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+cmake -S . -B "$build" "${options[@]}"
 cmake --build "$build" -j2
 # Leaks are ours to find too; tools/lsan.supp says which reports are not.
 export ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1:detect_stack_use_after_return=1
