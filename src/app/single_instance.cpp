@@ -6,7 +6,6 @@
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QStandardPaths>
 #include <QThread>
 
 namespace app {
@@ -19,8 +18,7 @@ const QByteArray RaiseRequest = QByteArrayLiteral("raise\n");
 SingleInstance::SingleInstance(const QString& settingsPath, const QString& runtimeDir,
                                QObject* parent)
     : QObject(parent), key_(keyFor(settingsPath)), dir_(runtimeDir) {
-    if (dir_.isEmpty()) dir_ = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (dir_.isEmpty()) dir_ = QDir::tempPath();
+    if (dir_.isEmpty()) dir_ = defaultRuntimeDir();
     QDir().mkpath(dir_);
 }
 

@@ -1,5 +1,6 @@
 #include "app/single_instance.hpp"
 
+#include <QDir>
 #include <vector>
 
 #include <windows.h>
@@ -27,6 +28,12 @@ QByteArray SingleInstance::userId() {
     // Without a SID the name still keeps different users apart on one machine.
     if (id.isEmpty()) id = qgetenv("USERNAME");
     return id;
+}
+
+// Qt's runtime location here is the profile's root folder; %TEMP% is per user as well,
+// and nobody looks there.
+QString SingleInstance::defaultRuntimeDir() {
+    return QDir::tempPath();
 }
 
 }  // namespace app
