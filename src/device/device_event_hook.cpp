@@ -36,7 +36,7 @@ bool DeviceEventHook::isController(HidLibrary::Handle h) const {
     return hid_.GetVendorID(h) == ControllerVendorId && hid_.GetProductID(h) == ControllerProductId;
 }
 
-void DeviceEventHook::handle(int event, HidLibrary::Handle h) {
+bool DeviceEventHook::handle(int event, HidLibrary::Handle h) {
     switch (event) {
         case NotifyPlugged: {
             if (!isController(h)) break;
@@ -84,6 +84,7 @@ void DeviceEventHook::handle(int event, HidLibrary::Handle h) {
         default:
             break;
     }
+    return false;
 }
 
 }  // namespace device

@@ -51,9 +51,9 @@ public:
     void setParameterDisplay(ParameterDisplay* display) { params_ = display; }
     void setButtonCodeSink(ButtonCodeSink* sink) { buttons_ = sink; }
 
-    // Handles one notification. Nothing else receives the library's notifications, so
-    // there is no "handled" flag to pass on.
-    void handle(int event, HidLibrary::Handle handle);
+    // Handles one notification. Returns whether it was consumed: never, so whatever else
+    // listens to the library still sees every notification.
+    bool handle(int event, HidLibrary::Handle handle);
 
     // Routes notifications of `hid` to this hook, on the UI thread, in order.
     void attach();
