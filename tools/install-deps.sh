@@ -29,7 +29,6 @@ test=(
   libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool trayer openbox x11-utils
   x11-xserver-utils imagemagick clang libclang-rt-14-dev umockdev libumockdev-dev clang-format
   g++-mingw-w64-x86-64 python3
-  g++-mingw-w64-x86-64 python3
 )
 
 lists_of() {
