@@ -1,5 +1,4 @@
 #include <QSystemTrayIcon>
-#include <cstdio>
 
 #include "app/error_box.hpp"
 #include "app/program.hpp"
@@ -19,9 +18,8 @@ int main(int argc, char* argv[]) {
     demo::DemoSupport demoSupport(emulator, [] { return static_cast<QWidget*>(ui::Form1); });
     // The program starts hidden in the tray: a newcomer sees a new icon and nothing else.
     if (QSystemTrayIcon::isSystemTrayAvailable())
-        std::fputs(
+        qWarning(
             "drevonix-demo: the program is in the notification area; click its icon for the "
-            "window and the controller simulator\n",
-            stderr);
+            "window and the controller simulator");
     return app::runProgram(application, hid);
 }

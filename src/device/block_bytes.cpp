@@ -3,16 +3,9 @@
 #include <QList>
 #include <algorithm>
 
+#include "common/number_format.hpp"
+
 namespace device {
-namespace {
-
-bool isHexDigit(QChar c) {
-    return (c >= QLatin1Char('0') && c <= QLatin1Char('9')) ||
-           (c >= QLatin1Char('a') && c <= QLatin1Char('f')) ||
-           (c >= QLatin1Char('A') && c <= QLatin1Char('F'));
-}
-
-}  // namespace
 
 ParameterBlockBytes blockBytesOf(const Report& report) {
     ParameterBlockBytes b{};
@@ -42,7 +35,8 @@ std::optional<ParameterBlockBytes> parseBlockBytes(QStringView text) {
     if (parts.size() != static_cast<qsizetype>(b.size())) return std::nullopt;
     for (std::size_t i = 0; i < b.size(); ++i) {
         const QStringView part = parts[static_cast<qsizetype>(i)];
-        if (part.size() != 2 || !isHexDigit(part[0]) || !isHexDigit(part[1])) return std::nullopt;
+        if (part.size() != 2 || common::hexDigit(part[0]) < 0 || common::hexDigit(part[1]) < 0)
+            return std::nullopt;
         b[i] = static_cast<std::uint8_t>(part.toUInt(nullptr, 16));
     }
     return b;
