@@ -25,13 +25,7 @@ shot learned
 # works while the box is open.
 INFO=(456 364)
 BOX_TITLE="Коды мультимедийных клавиш"
-info_box() {
-    local w
-    for w in $(visible_windows "$DEMO_CLASS"); do
-        [ "$(xdotool getwindowname "$w" 2>/dev/null)" = "$BOX_TITLE" ] && { echo "$w"; return 0; }
-    done
-    return 1
-}
+info_box() { dialog_window "$DEMO_CLASS" "$BOX_TITLE"; }
 click "$MAIN" "${INFO[@]}"
 wait_for "a window captioned \"$BOX_TITLE\" alone" 5 info_box
 shot info-box

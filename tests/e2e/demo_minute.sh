@@ -7,14 +7,12 @@
 need_tools compare convert
 desktop_start --no-tray
 exe=$(private_copy "$DREVONIX_DEMO_EXE")
+class=$(basename "$exe")
 
 spawn demo "$exe"
 DEMO=$SPAWNED
-alive() { kill -0 "$DEMO" 2>/dev/null; }
-main_window() { xdotool search --onlyvisible --name '^Drevonix v2\.2$' 2>/dev/null | head -n1; }
-has_main_window() { [ -n "$(main_window)" ]; }
-wait_for "the main window" 20 has_main_window
-window=$(main_window)
+wait_for "the main window" 20 main_window "$class"
+window=$(main_window "$class")
 xdotool windowraise "$window"
 
 # The two charts of the indicators page, in client coordinates.
@@ -26,7 +24,7 @@ rss0=$(rss)
 e2e_log "started, ${rss0} kB resident"
 for t in 10 20 30 40 50 60; do
     sleep 10
-    alive || fail "the demo ended after less than ${t}s"
+    alive "$DEMO" || fail "the demo ended after less than ${t}s"
     charts "t$t"
     prev="t$((t - 10))"
     changed=$(compare -metric AE "$WORK/$prev.png" "$WORK/t$t.png" null: 2>&1 || true)

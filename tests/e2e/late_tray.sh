@@ -11,30 +11,13 @@ class=$(basename "$exe")
 spawn demo "$exe"
 DEMO=$SPAWNED
 
-big_window() {
-    local w g
-    for w in $(visible_windows "$class"); do
-        g=($(window_geometry "$w")) || continue
-        [ "${g[2]}" -ge 400 ] && return 0
-    done
-    return 1
-}
-small_window() {
-    local w g
-    for w in $(visible_windows "$class"); do
-        g=($(window_geometry "$w")) || continue
-        [ "${g[2]}" -le 64 ] && [ "${g[3]}" -le 64 ] && return 0
-    done
-    return 1
-}
-
-wait_for "the window without a tray" 20 big_window
-small_window && fail "an icon is shown with no tray to hold it"
+wait_for "the window without a tray" 20 main_window "$class"
+icon_window "$class" >/dev/null && fail "an icon is shown with no tray to hold it"
 shot no-tray
 
 start_tray
-wait_for "the icon once the tray is up" 15 small_window
-big_window || fail "the window went away when the tray came up"
+wait_for "the icon once the tray is up" 15 icon_window "$class"
+main_window "$class" >/dev/null || fail "the window went away when the tray came up"
 shot tray-later
-kill -0 "$DEMO" || fail "the program ended"
+alive "$DEMO" || fail "the program ended"
 e2e_log "PASS"

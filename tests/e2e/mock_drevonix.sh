@@ -25,14 +25,7 @@ typed() { [ "$(taps)" -ge 1 ]; }
 log=$WORK/mock.log ctl=$WORK/mock.ctl
 spawn drevonix "$MOCK" --timeout 60 --log "$log" --control "$ctl" -- "$exe"
 MOCK_PID=$SPAWNED
-icon() {
-    local w g
-    for w in $(visible_windows "$class"); do
-        g=($(window_geometry "$w")) && [ "${g[2]}" -le 64 ] && return 0
-    done
-    return 1
-}
-wait_for "the tray icon" 20 icon
+wait_for "the tray icon" 20 icon_window "$class"
 requests() { [ "$(outs "$log" 3 "${1:-0}")" -ge 1 ]; }
 wait_for "the first telemetry request" 10 requests
 t0=$(awk '$2 == "out" && $4 == "03" { print $1; exit }' "$log")
@@ -74,7 +67,7 @@ once_a_second "$t2" "after the replug"
 
 # SIGTERM: the mock passes it on; the program saves its settings and ends with 0.
 kill -TERM "$MOCK_PID"
-for ((n = 0; n < 100; n++)); do kill -0 "$MOCK_PID" 2>/dev/null || break; sleep 0.1; done
+wait_for "the program to end after SIGTERM" 10 gone "$MOCK_PID"
 wait "$MOCK_PID"
 rc=$?
 [ "$rc" -eq 0 ] || fail "the program ended with status $rc after SIGTERM"

@@ -16,32 +16,8 @@ before=$(md5sum <"$ini")
 spawn demo "$exe"
 DEMO=$SPAWNED
 
-small() { local g; g=($(window_geometry "$1")) && [ "${g[2]}" -le 64 ] && [ "${g[3]}" -le 64 ]; }
-icon_window() {
-    local w
-    for w in $(visible_windows "$class"); do small "$w" && { echo "$w"; return 0; }; done
-    return 1
-}
-# The error box: a dialog of the program titled with the application title.
-error_box() {
-    local w
-    for w in $(visible_windows "$class"); do
-        xprop -id "$w" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q _NET_WM_WINDOW_TYPE_DIALOG || continue
-        [ "$(xdotool getwindowname "$w")" = "Drevonix v2.2" ] && { echo "$w"; return 0; }
-    done
-    return 1
-}
-main_window() {
-    local w g
-    for w in $(visible_windows "$class"); do
-        g=($(window_geometry "$w")) || continue
-        [ "${g[2]}" -ge 400 ] && [ "$(xdotool getwindowname "$w")" = "Drevonix v2.2" ] &&
-            ! xprop -id "$w" _NET_WM_WINDOW_TYPE | grep -q DIALOG && { echo "$w"; return 0; }
-    done
-    return 1
-}
+error_box() { dialog_window "$class" "$MAIN_TITLE"; }
 no_error_box() { ! error_box; }
-alive() { kill -0 "$DEMO" 2>/dev/null; }
 dismiss_error() {
     local box
     box=$(error_box) || fail "no error box"
@@ -49,8 +25,8 @@ dismiss_error() {
     wait_for "the error box to close" 5 no_error_box
 }
 
-wait_for "the tray icon" 20 icon_window
-icon=$(icon_window)
+wait_for "the tray icon" 20 icon_window "$class"
+icon=$(icon_window "$class")
 read -r _ _ iw ih < <(window_geometry "$icon")
 
 # "Выход", the last item of the menu.
@@ -61,28 +37,27 @@ wait_for "the error box after Выход" 10 error_box
 shot readonly-exit-error
 dismiss_error
 sleep 0.5
-alive || fail "the program ended although its settings could not be saved"
-icon_window >/dev/null || fail "the icon went away after a failed Выход"
+alive "$DEMO" || fail "the program ended although its settings could not be saved"
+icon_window "$class" >/dev/null || fail "the icon went away after a failed Выход"
 
 # Closing the window from its title bar.
 xdotool mousemove --window "$icon" $((iw / 2)) $((ih / 2)) click 1
-wait_for "the window" 5 main_window
-win=$(main_window)
+wait_for "the window" 5 main_window "$class"
+win=$(main_window "$class")
 xdotool windowactivate --sync "$win" key alt+F4
 wait_for "the error box after closing the window" 10 error_box
 shot readonly-close-error
 dismiss_error
 sleep 0.5
-alive || fail "the program ended although its settings could not be saved"
-main_window >/dev/null || fail "the window closed although its settings could not be saved"
-icon_window >/dev/null && fail "the icon is back after a failed close"
+alive "$DEMO" || fail "the program ended although its settings could not be saved"
+main_window "$class" >/dev/null || fail "the window closed although its settings could not be saved"
+icon_window "$class" >/dev/null && fail "the icon is back after a failed close"
 [ "$(md5sum <"$ini")" = "$before" ] || fail "the read-only file changed"
 
 # Writable again: the close goes through and saves.
 chmod 644 "$ini"
 xdotool windowactivate --sync "$win" key alt+F4
-for ((n = 0; n < 100; n++)); do alive || break; sleep 0.1; done
-alive && fail "the program still runs after closing its window"
+wait_for "the program to end after closing its window" 10 gone "$DEMO"
 wait "$DEMO" || fail "the program ended with an error"
 grep -q '^Symbol=OLD' "$ini" || fail "the saved file lost the key table"
 [ "$(ini_values "$ini")" -eq 89 ] || fail "Control.ini has $(ini_values "$ini") values"

@@ -13,22 +13,17 @@ ini="$(dirname "$exe")/Control.ini"
 spawn demo "$exe"
 DEMO=$SPAWNED
 
-# The icon is the program's small window docked in the tray; the popup menu is the
-# override-redirect window tall enough for three items; the main window is the large one
-# with the application title. Other windows (tooltips, the demo's simulator) are left out.
+# The icon and the main window as the lib finds them; the popup menu is the
+# override-redirect window tall enough for three items. Other windows (tooltips, the
+# demo's simulator) are left out.
 ICON= MAIN= MENU=
 classify() {
-    ICON= MAIN= MENU=
+    ICON=$(icon_window "$class") MAIN=$(main_window "$class") MENU=
     local w g
     for w in $(visible_windows "$class"); do
+        [ "$w" = "$ICON" ] && continue
         g=($(window_geometry "$w")) || continue
-        if [ "${g[2]}" -le 64 ] && [ "${g[3]}" -le 64 ]; then
-            ICON=$w
-        elif override_redirect "$w"; then
-            [ "${g[3]}" -ge 50 ] && MENU=$w
-        elif [ "${g[2]}" -ge 400 ] && [ "$(xdotool getwindowname "$w")" = "Drevonix v2.2" ]; then
-            MAIN=$w
-        fi
+        [ "${g[3]}" -ge 50 ] && override_redirect "$w" && MENU=$w
     done
 }
 icon_shown() { classify; [ -n "$ICON" ]; }
@@ -36,7 +31,6 @@ main_shown() { classify; [ -n "$MAIN" ]; }
 main_hidden() { classify; [ -z "$MAIN" ]; }
 menu_shown() { classify; [ -n "$MENU" ]; }
 menu_gone() { classify; [ -z "$MENU" ]; }
-alive() { kill -0 "$DEMO" 2>/dev/null; }
 
 wait_for "the tray icon" 20 icon_shown
 sleep 1
@@ -114,7 +108,7 @@ open_menu
 choose 2
 wait_for "the menu to close" 5 menu_gone
 main_hidden || fail "Свернуть showed a hidden window"
-alive || fail "the program ended on Свернуть"
+alive "$DEMO" || fail "the program ended on Свернуть"
 [ ! -e "$ini" ] || fail "showing and hiding wrote the settings"
 
 # Clicking elsewhere closes the menu without doing anything.
@@ -125,8 +119,7 @@ main_hidden || fail "dismissing the menu showed the window"
 
 open_menu
 choose 4
-for ((n = 0; n < 100; n++)); do alive || break; sleep 0.1; done
-alive && fail "the program still runs after Выход"
+wait_for "the program to end after Выход" 10 gone "$DEMO"
 wait "$DEMO"
 rc=$?
 [ "$rc" -eq 0 ] || fail "the program ended with status $rc"

@@ -16,7 +16,6 @@
 #   learn_row5                teaches row 05 the wheel code 700 and the key X
 
 DEMO_CTL=$(dirname "${DREVONIX_DEMO_EXE:-/nonexistent/x}")/drevonix-demo-ctl
-MAIN_TITLE="Drevonix v2.2"
 PRODUCT_NAME="Power Controller Emulator"
 
 demo_need() {
@@ -57,33 +56,17 @@ demo_start() {
 }
 
 demo_quit() {
-    local n rc
+    local rc
     sim quit >/dev/null || fail "quit was refused"
-    for ((n = 0; n < 100; n++)); do kill -0 "$DEMO_PID" 2>/dev/null || break; sleep 0.1; done
-    kill -0 "$DEMO_PID" 2>/dev/null && fail "the demo still runs 10 s after quit"
+    wait_for "the demo to end after quit" 10 gone "$DEMO_PID"
     wait "$DEMO_PID"
     rc=$?
     [ "$rc" -eq 0 ] || fail "the demo ended with status $rc"
 }
 
 # Mapped windows of the demo, by what they are.
-demo_icon() {
-    local w g
-    for w in $(visible_windows "$DEMO_CLASS"); do
-        g=($(window_geometry "$w")) || continue
-        [ "${g[2]}" -le 64 ] && [ "${g[3]}" -le 64 ] && { echo "$w"; return 0; }
-    done
-    return 1
-}
-demo_main() {
-    local w g
-    for w in $(visible_windows "$DEMO_CLASS"); do
-        [ "$(xdotool getwindowname "$w" 2>/dev/null)" = "$MAIN_TITLE" ] || continue
-        g=($(window_geometry "$w")) || continue
-        [ "${g[2]}" -ge 400 ] && { echo "$w"; return 0; }
-    done
-    return 1
-}
+demo_icon() { icon_window "$DEMO_CLASS"; }
+demo_main() { main_window "$DEMO_CLASS"; }
 demo_simulator() {
     local w
     for w in $(visible_windows "$DEMO_CLASS"); do

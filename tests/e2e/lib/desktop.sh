@@ -11,11 +11,16 @@
 #                               its PID is in $SPAWNED
 #   wait_for DESC SECONDS CMD…  retries CMD every 0.1 s until it succeeds or time is up
 #   shot NAME                   saves a screenshot as $E2E_SHOTS/NAME.png (default $WORK)
+#   alive PID, gone PID         whether that process still runs, has ended
+#   icon_window CLASS           prints the program's tray icon: its small mapped window
+#   main_window CLASS           prints its main window: large, titled $MAIN_TITLE, no dialog
+#   dialog_window CLASS TITLE   prints its dialog box with that caption
 
 set -u
 
 E2E_PIDS=()
 E2E_SKIP=77
+MAIN_TITLE="Drevonix v2.2"
 
 e2e_log() { printf '[%s] %s\n' "$(date +%H:%M:%S.%N | cut -c1-12)" "$*"; }
 fail() { e2e_log "FAIL: $*"; exit 1; }
@@ -137,6 +142,38 @@ window_geometry() {
 # Whether the window manager leaves the window alone: popup menus and tooltips.
 override_redirect() {
     xwininfo -id "$1" 2>/dev/null | grep -q 'Override Redirect State: yes'
+}
+
+alive() { kill -0 "$1" 2>/dev/null; }
+gone() { ! alive "$1"; }
+
+# The windows of a program (by its executable's name, the X class instance): the icon
+# docked in the tray is the small one; the main window is the large one with the
+# application title (the demo's simulator window and the error boxes are not).
+icon_window() {
+    local w g
+    for w in $(visible_windows "$1"); do
+        g=($(window_geometry "$w")) || continue
+        [ "${g[2]}" -le 64 ] && [ "${g[3]}" -le 64 ] && { echo "$w"; return 0; }
+    done
+    return 1
+}
+is_dialog() { xprop -id "$1" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q _NET_WM_WINDOW_TYPE_DIALOG; }
+main_window() {
+    local w g
+    for w in $(visible_windows "$1"); do
+        [ "$(xdotool getwindowname "$w" 2>/dev/null)" = "$MAIN_TITLE" ] || continue
+        g=($(window_geometry "$w")) || continue
+        [ "${g[2]}" -ge 400 ] && ! is_dialog "$w" && { echo "$w"; return 0; }
+    done
+    return 1
+}
+dialog_window() {
+    local w
+    for w in $(visible_windows "$1"); do
+        [ "$(xdotool getwindowname "$w" 2>/dev/null)" = "$2" ] && is_dialog "$w" && { echo "$w"; return 0; }
+    done
+    return 1
 }
 
 # Counts "[Section]" headers and "key=value" lines of an INI file (CR LF line ends).
