@@ -10,6 +10,7 @@
 
 #include "emulator/controller_emulator.hpp"
 #include "emulator/simulated_library.hpp"
+#include "support/fake_hid_library.hpp"
 #include "test_app.hpp"
 #include "ui/lifecycle.hpp"
 #include "ui/status_panels.hpp"
@@ -243,6 +244,43 @@ TEST_F(Lifecycle, ReadOnlySettingsFileKeepsTheProgramRunning) {
     EXPECT_TRUE(form->close());
     EXPECT_EQ(errors.size(), 2u);
     EXPECT_TRUE(file().contains("Symbol=OLD"));
+}
+
+// The [System] numbers of the file steer the running key mapper: start-up hands them on.
+TEST_F(Lifecycle, SystemSettingsSteerTheKeyMapper) {
+    const std::vector<std::int32_t> held(8, 501);  // eight reports of one press
+    struct {
+        const char* system;  // the file's [System] lines
+        std::vector<std::int32_t> codes;
+        int taps;
+    } cases[] = {
+        {"", held, 1},                               // first repeat only after 200 reports
+        {"Val.First=3\r\nVal.Next=2\r\n", held, 4},  // reports 1, 4, 6 and 8
+        {"", {504}, 1},                              // tolerance 5
+        {"Differ=2\r\n", {502}, 0},
+        {"Differ=2\r\n", {501}, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.system) + " codes " + std::to_string(c.codes.size()) + " from " +
+                     std::to_string(c.codes[0]));
+        // Only row 01 is near the codes sent; its key is A.
+        writeFile(QByteArray("[Key 01]\r\nJ.Code=500\r\n[System]\r\n") + c.system);
+        testing_support::FakeHidLibrary controller{7};
+        keymap::RecordingEmitter typed;
+        form = std::make_unique<ui::TForm1>(controller, &typed, options);
+        for (const std::int32_t code : c.codes) {
+            device::Report report{};
+            report[1] = device::ReportButtonCode;
+            report[2] = static_cast<std::uint8_t>(code & 0xFF);
+            report[3] = static_cast<std::uint8_t>(code >> 8);
+            controller.reads.push_back(report);
+            emit controller.DeviceNotifyMessage(device::NotifyRead, 7);
+        }
+        std::vector<keymap::RecordingEmitter::Event> expected;
+        for (int t = 0; t < c.taps; ++t) expected.insert(expected.end(), {{65, true}, {65, false}});
+        EXPECT_EQ(typed.events, expected);
+        form.reset();
+    }
 }
 
 TEST_F(Lifecycle, TrayClicksAndMenuShowAndHide) {
