@@ -1,3 +1,4 @@
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -7,6 +8,8 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <functional>
 #include <thread>
@@ -16,6 +19,31 @@
 #include "fakes.hpp"
 #include "settings/settings_binding.hpp"
 #include "support/child_process.hpp"
+
+namespace {
+// While set, the disk refuses to sync: fsync and fdatasync of this program, Qt's included,
+// fail with EIO (as on a failing or full thin-provisioned disk).
+std::atomic<bool> syncFails{false};
+
+using Sync = int (*)(int);
+int syncUnlessFailing(int fd, Sync real) {
+    if (syncFails) {
+        errno = EIO;
+        return -1;
+    }
+    return real(fd);
+}
+}  // namespace
+
+// They stand in for libc's in this test program.
+extern "C" int fsync(int fd) {
+    static const auto real = reinterpret_cast<Sync>(dlsym(RTLD_NEXT, "fsync"));
+    return syncUnlessFailing(fd, real);
+}
+extern "C" int fdatasync(int fd) {
+    static const auto real = reinterpret_cast<Sync>(dlsym(RTLD_NEXT, "fdatasync"));
+    return syncUnlessFailing(fd, real);
+}
 
 namespace {
 
@@ -97,6 +125,20 @@ TEST_F(SaveFailure, ImmutableFileKeepsItsContent) {
     ImmutableGuard guard{path()};
     expectWriteError(ini);
     EXPECT_EQ(readBytes(path()), old);
+}
+
+// A disk that cannot make the new file durable: the save fails and the old file stays,
+// whole, with nothing left beside it. Once the disk syncs again, the same save goes through.
+TEST_F(SaveFailure, FailedSyncKeepsTheOldFile) {
+    IniFile ini = prepare();
+    syncFails = true;
+    expectWriteError(ini);
+    syncFails = false;
+    EXPECT_EQ(readBytes(path()), old);
+    EXPECT_EQ(folderEntries(), QStringList{"Control.ini"});
+
+    settings::Save_all(ini, keys, window, system);
+    EXPECT_TRUE(readBytes(path()).contains("[Key 01]\r\nJ.Code=2\r\n"));
 }
 
 // A full disk or a file-size limit shows as a failing write (ENOSPC, EFBIG). The limit is
