@@ -45,7 +45,7 @@ void TrayIcon::Ic(int type, const QIcon& icon) {
     }
 }
 
-void TrayIcon::showOpenFailure(const QString& path, int error) {
+QString TrayIcon::openFailureMessage(const QString& path, int error) {
     QString why;
     switch (error) {
         case EACCES:
@@ -59,11 +59,15 @@ void TrayIcon::showOpenFailure(const QString& path, int error) {
             why = QString::fromStdString(std::generic_category().message(error));
             break;
     }
-    tray_.showMessage(QStringLiteral("Drevonix"),
-                      QStringLiteral("Контроллер подключён (%1), но открыть его нельзя: %2. "
-                                     "Смотрите раздел «Permissions» в README: правило udev "
-                                     "60-drevonix.rules, затем переподключите контроллер.")
-                          .arg(path, why),
+    return QStringLiteral(
+               "Контроллер подключён (%1), но открыть его нельзя: %2. "
+               "Смотрите раздел «Permissions» в README: правило udev "
+               "60-drevonix.rules, затем переподключите контроллер.")
+        .arg(path, why);
+}
+
+void TrayIcon::showOpenFailure(const QString& path, int error) {
+    tray_.showMessage(QStringLiteral("Drevonix"), openFailureMessage(path, error),
                       QSystemTrayIcon::Warning);
 }
 

@@ -41,6 +41,8 @@ public:
     // A balloon telling the user that the controller at `path` is attached but may not be
     // opened (`error` an errno value), and where to look.
     void showOpenFailure(const QString& path, int error);
+    // What that balloon says.
+    static QString openFailureMessage(const QString& path, int error);
 
 signals:
     // Left click or double click on the icon: show the window if hidden, else hide it.

@@ -9,7 +9,8 @@
 #include <QTimer>
 #include <functional>
 #include <memory>
-#include <ostream>
+
+#include "support/qt_print.hpp"
 
 namespace testing_support {
 
@@ -64,8 +65,3 @@ inline void runFor(int ms) {
 }
 
 }  // namespace testing_support
-
-// Readable QString values in failure messages.
-inline void PrintTo(const QString& s, std::ostream* os) {
-    *os << '"' << s.toStdString() << '"';
-}

@@ -1,12 +1,8 @@
 #pragma once
 
 #include <QString>
-#include <ostream>
 
-// Readable parameter names in test output ("','" rather than the bytes).
-inline void PrintTo(QChar c, std::ostream* os) {
-    *os << "'" << QString(c).toStdString() << "'";
-}
+#include "support/qt_print.hpp"
 
 namespace params_test {
 
