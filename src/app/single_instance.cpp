@@ -19,7 +19,7 @@ SingleInstance::SingleInstance(const QString& settingsPath, const QString& runti
                                QObject* parent)
     : QObject(parent), key_(keyFor(settingsPath)), dir_(runtimeDir) {
     if (dir_.isEmpty()) dir_ = defaultRuntimeDir();
-    QDir().mkpath(dir_);
+    if (!dir_.isEmpty()) QDir().mkpath(dir_);
 }
 
 SingleInstance::~SingleInstance() = default;
@@ -47,6 +47,11 @@ QString SingleInstance::serverName() const {
 }
 
 SingleInstance::Role SingleInstance::claim() {
+    // Without a folder of our own, a lock elsewhere could be blocked or answered by others.
+    if (dir_.isEmpty()) {
+        qWarning("drevonix: no private folder for the single-instance lock");
+        return Role::Failed;
+    }
     lock_ = std::make_unique<QLockFile>(lockPath());
     // Held for the whole run: never stale by age, only when its process is gone.
     lock_->setStaleLockTime(0);

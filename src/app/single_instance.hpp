@@ -46,7 +46,8 @@ private:
     // Who runs us, as the system knows the user: the lock folder may be shared, and the
     // local socket's name space is the whole machine on Windows.
     static QByteArray userId();
-    // Where the lock file goes when the caller names no folder: the user's own.
+    // Where the lock file goes when the caller names no folder: one only this user owns
+    // and may enter (empty when there is none).
     static QString defaultRuntimeDir();
 
     bool listen();

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLockFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -95,6 +97,91 @@ TEST(SingleInstance, RunsWhereNoSocketCanBeMade) {
     EXPECT_EQ(first.claim(), Role::First);
     SingleInstance second(deep + "/Control.ini", deep);
     EXPECT_EQ(second.claim(), Role::Failed);
+}
+
+// Without a usable XDG_RUNTIME_DIR the lock goes to a folder only we own and may enter;
+// whatever someone else left at the name in /tmp is passed over, never used or followed.
+enum class Squat { None, Link, Open, File, Foreign };
+
+QString runtimeFolderFor(const QTemporaryDir& root, const QString& xdg, Squat squat) {
+    QDir base(root.path());
+    base.mkpath("tmp");
+    base.mkpath("cache");
+    base.mkpath("mine");
+    ::chmod(qPrintable(base.filePath("mine")), 0700);
+    qputenv("TMPDIR", base.filePath("tmp").toUtf8());
+    qputenv("XDG_CACHE_HOME", base.filePath("cache").toUtf8());
+    if (xdg.isEmpty())
+        qunsetenv("XDG_RUNTIME_DIR");
+    else
+        qputenv("XDG_RUNTIME_DIR", xdg.toUtf8());
+    const QString name = base.filePath("tmp/drevonix-" + QString::number(::getuid()));
+    switch (squat) {
+        case Squat::None:
+            break;
+        case Squat::Link:
+            QFile::link(base.filePath("mine"), name);
+            break;
+        case Squat::Open:
+            base.mkpath(name);
+            ::chmod(qPrintable(name), 0777);
+            break;
+        case Squat::File:
+            QFile(name).open(QIODevice::WriteOnly);
+            ::chmod(qPrintable(name), 0);
+            break;
+        case Squat::Foreign:
+            base.mkpath(name);
+            ::chmod(qPrintable(name), 0700);
+            EXPECT_EQ(::chown(qPrintable(name), 65534, 65534), 0);
+            break;
+    }
+    SingleInstance instance(base.filePath("Control.ini"));
+    EXPECT_EQ(instance.claim(), Role::First);
+    const QString folder = QFileInfo(instance.lockPath()).path();
+    qunsetenv("TMPDIR");
+    qunsetenv("XDG_CACHE_HOME");
+    qunsetenv("XDG_RUNTIME_DIR");
+    return folder;
+}
+
+TEST(SingleInstance, FallbackFolderIsOursAlone) {
+    testApp();
+    QTemporaryDir root;
+    const QString uid = QString::number(::getuid());
+    const QString open = root.filePath("open");
+    QDir().mkpath(open);
+    ::chmod(qPrintable(open), 0777);
+    struct {
+        QString xdg;
+        Squat squat;
+        QString expected;
+    } cases[] = {
+        {"", Squat::None, "tmp/drevonix-" + uid},
+        {root.filePath("mine"), Squat::None, "mine"},
+        {open, Squat::None, "tmp/drevonix-" + uid},
+        {root.filePath("absent"), Squat::None, "tmp/drevonix-" + uid},
+        {"", Squat::Link, "cache/drevonix-" + uid},
+        {"", Squat::Open, "cache/drevonix-" + uid},
+        {"", Squat::File, "cache/drevonix-" + uid},
+    };
+    for (const auto& c : cases) {
+        const QString folder = runtimeFolderFor(root, c.xdg, c.squat);
+        EXPECT_EQ(folder, root.filePath(c.expected)) << c.xdg.toStdString() << int(c.squat);
+        struct stat st {};
+        ASSERT_EQ(::lstat(qPrintable(folder), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, 0700u) << folder.toStdString();
+        QDir(root.filePath("tmp")).removeRecursively();
+        QDir(root.filePath("cache")).removeRecursively();
+    }
+}
+
+TEST(SingleInstance, FallbackPassesOverAnotherUsersFolder) {
+    if (::geteuid() != 0) GTEST_SKIP() << "giving a folder to another user needs root";
+    testApp();
+    QTemporaryDir root;
+    EXPECT_EQ(runtimeFolderFor(root, "", Squat::Foreign),
+              root.filePath("cache/drevonix-" + QString::number(::getuid())));
 }
 
 }  // namespace
