@@ -256,6 +256,11 @@ int Session::readBlock() {
 
 int Session::read() {
     if (const int code = readBlock(); code != ExitDone) return code;
+    // Printed all the same (it is a backup), but a restore of it would be refused.
+    if (const QStringList bad = params::outOfRange(device::readParameterBlock(block_));
+        !bad.isEmpty())
+        err_ << "drevonix-cli: warning: out of range, the window would put its defaults back: "
+             << bad.join(QStringLiteral(", ")) << Qt::endl;
     if (options_.raw) {
         line(device::formatBlockBytes(device::blockBytesOf(block_)));
         return ExitDone;
@@ -308,6 +313,11 @@ int Session::write() {
     if (const int code = readBlock(); code != ExitDone) return code;
     device::RawParameterBlock block = device::readParameterBlock(block_);
     params::applyAssignments(block, check.assignments);
+    // Fields not named keep the controller's values, which may be out of range themselves.
+    if (const QStringList bad = params::outOfRange(block); !bad.isEmpty())
+        return fail(ExitBadArguments,
+                    QStringLiteral("nothing sent, out of range: %1; name them with values in range")
+                        .arg(bad.join(QStringLiteral(", "))));
     device::writeParameterBlock(OutReport, block);
     if (!hid_->Write(hid_->GetHandle(device::ControllerVendorId, device::ControllerProductId),
                      OutReport))

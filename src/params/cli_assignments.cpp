@@ -1,5 +1,7 @@
 #include "params/cli_assignments.hpp"
 
+#include <array>
+
 #include "common/number_format.hpp"
 #include "params/number_syntax.hpp"
 #include "params/parameter_fields.hpp"
@@ -32,27 +34,48 @@ QString exactText(const ParameterField& field, long double value, int decimals, 
     return text;
 }
 
+// Each field's text as read prints it: the form's text, with more decimals where the
+// form's would encode to another raw value.
+std::array<QString, ParameterFieldCount> exactTexts(const device::RawParameterBlock& block,
+                                                    const device::ParameterValues& values) {
+    const ParameterTexts shown = displayTexts(values, kSeparator);
+    std::array<QString, ParameterFieldCount> texts = shown.texts;
+    for (std::size_t i = 0; i < ParameterFields.size(); ++i) {
+        const ParameterField& field = ParameterFields[i];
+        if (field.encoding != Encoding::ConversionA && field.encoding != Encoding::ConversionT)
+            continue;
+        const long double value =
+            field.encoding == Encoding::ConversionA ? values.u1Volts : values.t1Celsius;
+        const qsizetype point = texts[i].indexOf(kSeparator);
+        const int decimals = point < 0 ? 0 : static_cast<int>(texts[i].size() - point - 1);
+        texts[i] = exactText(field, value, decimals, rawValue(block, field));
+    }
+    return texts;
+}
+
 }  // namespace
 
 QStringList blockAssignments(const device::RawParameterBlock& block) {
     const device::ParameterValues values = device::decodeParameterValues(block);
-    const ParameterTexts shown = displayTexts(values, kSeparator);
+    const auto texts = exactTexts(block, values);
     QStringList lines;
+    for (std::size_t i = 0; i < ParameterFields.size(); ++i)
+        lines.append(ParameterFields[i].name + QLatin1Char('=') + texts[i]);
+    lines.append(QString(IgnoreTName) +
+                 (values.ignoreT ? QLatin1String("=1") : QLatin1String("=0")));
+    return lines;
+}
+
+QStringList outOfRange(const device::RawParameterBlock& block) {
+    const auto texts = exactTexts(block, device::decodeParameterValues(block));
+    QStringList found;
     for (std::size_t i = 0; i < ParameterFields.size(); ++i) {
         const ParameterField& field = ParameterFields[i];
-        QString text = shown.texts[i];
-        if (field.encoding == Encoding::ConversionA || field.encoding == Encoding::ConversionT) {
-            const long double value =
-                field.encoding == Encoding::ConversionA ? values.u1Volts : values.t1Celsius;
-            const qsizetype point = text.indexOf(kSeparator);
-            const int decimals = point < 0 ? 0 : static_cast<int>(text.size() - point - 1);
-            text = exactText(field, value, decimals, rawValue(block, field));
-        }
-        lines.append(field.name + QLatin1Char('=') + text);
+        if (!acceptedValue(field, texts[i], kSeparator))
+            found.append(
+                QStringLiteral("%1=%2 (range %3)").arg(field.name, texts[i], rangeText(field)));
     }
-    lines.append(QString(IgnoreTName) +
-                 (shown.ignoreT ? QLatin1String("=1") : QLatin1String("=0")));
-    return lines;
+    return found;
 }
 
 AssignmentCheck checkAssignments(const QStringList& pairs) {

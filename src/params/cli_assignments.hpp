@@ -31,6 +31,11 @@ AssignmentCheck checkAssignments(const QStringList& pairs);
 // more decimals as a value needs (the form shows T1 in whole degrees, about two raw steps).
 QStringList blockAssignments(const device::RawParameterBlock& block);
 
+// The fields of a block that the window would not write as they are (it would put their
+// defaults back), each as "NAME=VALUE (range MIN to MAX)", in form order; ignoreT is any
+// byte (non-zero ticks it).
+QStringList outOfRange(const device::RawParameterBlock& block);
+
 // Encodes checked assignments into a block; fields not named keep their raw values.
 void applyAssignments(device::RawParameterBlock& block, const std::vector<Assignment>& assignments);
 

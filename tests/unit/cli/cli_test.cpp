@@ -212,6 +212,54 @@ TEST(Cli, RefusedWritesSendNothing) {
               std::string::npos);
 }
 
+// Fields a write does not name keep the controller's values: those must be in range too.
+TEST(Cli, OutOfRangeValuesKeptFromTheControllerAreNeverSent) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("block"));
+    const QString state = QStringLiteral("--simulate=") + path;
+    const auto stored = [&path] {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll().toStdString() : std::string();
+    };
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("03 1f 02 14 00 28 3c 14 05 ff ff 01 f4 03 e8 01 f4 03 e8 01 f4 01 f4 ff 01 00\n");
+    }
+    const std::string before = stored();
+    const std::string named =
+        "eN1=0 (range 1 to 180), eMB_SW_P=65535 (range 1 to 5000), eMNT_SRS_X=255 (range 1 to 10)";
+    struct Case {
+        QStringList args;
+        int exitCode;
+        const char* out;  // found in the output
+    } cases[] = {
+        {{"write", "eN2=50"}, 2, ""},
+        {{"write", "eN1=5", "eMB_SW_P=5000"}, 2, ""},
+        {{"read"}, 0, "eN1=0\neN2=40\n"},  // a backup all the same, with a warning
+        {{"read", "--raw"}, 0, "03 1f 02 14 00 28"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.join(QLatin1Char(' ')).toStdString());
+        const CliRun r = cli(QStringList{state} + c.args);
+        EXPECT_EQ(r.exitCode, c.exitCode);
+        EXPECT_NE(r.out.find(c.out), std::string::npos) << r.out;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        if (c.args.size() == 3) {
+            EXPECT_NE(r.err.find("eMNT_SRS_X=255 (range 1 to 10)"), std::string::npos) << r.err;
+            EXPECT_EQ(r.err.find("eMB_SW_P"), std::string::npos) << r.err;
+        } else {
+            EXPECT_NE(r.err.find(named), std::string::npos) << r.err;
+        }
+        EXPECT_EQ(stored(), before);
+    }
+    // Named with values in range, the same block goes out.
+    const CliRun fixed = cli({state, "write", "eN1=1", "eMB_SW_P=5000", "eMNT_SRS_X=10"});
+    EXPECT_EQ(fixed.exitCode, 0) << fixed.err;
+    EXPECT_EQ(stored(),
+              "03 1f 02 14 01 28 3c 14 05 13 88 01 f4 03 e8 01 f4 03 e8 01 f4 01 f4 0a 01 00\n");
+}
+
 TEST(Cli, ExitStatusesOfTheDeviceState) {
     struct Case {
         const char* args;
