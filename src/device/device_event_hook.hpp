@@ -33,6 +33,10 @@ namespace status_text {
 inline const QString NeverConnected = QStringLiteral("Устройство не подключалось");
 inline const QString Connected = QStringLiteral("Устройство подключено");
 inline const QString Disconnected = QStringLiteral("Устройство отключено");
+// The product-name panel while the attached controller's node is closed to us.
+inline QString accessRefused(const QString& node) {
+    return QStringLiteral("Нет доступа к %1").arg(node);
+}
 }  // namespace status_text
 
 // Panel texts right after start-up: not connected yet, no product, "VID", "PID".
@@ -60,6 +64,10 @@ public:
 
 private:
     bool isController(HidLibrary::Handle h) const;
+    QString productName(HidLibrary::Handle h) const;
+    // The product-name panel says whether the controller may be opened, for as long as
+    // it may not: "connected" alone would pass for working.
+    void showAccess(HidLibrary::Handle controller);
 
     HidLibrary& hid_;
     Report& in_;
@@ -67,6 +75,7 @@ private:
     StatusView& status_;
     ParameterDisplay* params_ = nullptr;
     ButtonCodeSink* buttons_ = nullptr;
+    bool refused_ = false;
     QMetaObject::Connection connection_;
 };
 

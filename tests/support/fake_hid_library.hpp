@@ -41,6 +41,7 @@ public:
     std::deque<std::optional<device::Report>> reads;  // nullopt: that Read fails
     bool record = true;  // off where a benchmark counts memory: only writeCount then
     std::function<void()> onWrite;
+    std::map<Handle, int> openErrors;  // errno of a device that may not be opened
 
     std::vector<std::pair<int, int>> lookups;
     std::vector<std::pair<Handle, bool>> readNotifyCalls;
@@ -81,6 +82,11 @@ public:
         if (!next) return false;
         report = *next;
         return true;
+    }
+    QString devicePath(Handle h) override { return QStringLiteral("/dev/hidraw%1").arg(h); }
+    int openError(Handle h) override {
+        const auto it = openErrors.find(h);
+        return it == openErrors.end() ? 0 : it->second;
     }
     bool Write(Handle h, const device::Report& report) override {
         ++writeCount;

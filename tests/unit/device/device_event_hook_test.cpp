@@ -105,6 +105,38 @@ TEST(DeviceEventHook, ChangedEnablesReadsOnWhateverGetHandleReturns) {
     }
 }
 
+// A controller we may not open: "connected" stays, the product panel says why not.
+TEST(DeviceEventHook, ProductPanelSaysAccessIsRefusedWhileItIs) {
+    const QString refused = QStringLiteral("Нет доступа к /dev/hidraw1");
+    const QString connected = QStringLiteral("Устройство подключено");
+    struct Step {
+        int event;
+        int openError;  // set before the event
+        QString panel0;
+        QString panel1;
+    } steps[] = {
+        {NotifyPlugged, EACCES, connected, QStringLiteral("Controller")},
+        {NotifyChanged, EACCES, connected, refused},
+        {NotifyChanged, EACCES, connected, refused},
+        {NotifyChanged, 0, connected, QStringLiteral("Controller")},  // a retry got through
+        {NotifyChanged, EPERM, connected, refused},
+        {NotifyRead, 0, connected, QStringLiteral("Controller")},  // reports flow: it is open
+        {NotifyChanged, EACCES, connected, refused},
+        {NotifyUnplugged, EACCES, QStringLiteral("Устройство отключено"), QString()},
+        {NotifyPlugged, 0, connected, QStringLiteral("Controller")},
+        {NotifyChanged, 0, connected, QStringLiteral("Controller")},
+    };
+    HookOverFake t;
+    t.fake.handle = 1;
+    for (std::size_t i = 0; i < std::size(steps); ++i) {
+        SCOPED_TRACE(i);
+        t.fake.openErrors[1] = steps[i].openError;
+        t.hook.handle(steps[i].event, 1);
+        EXPECT_EQ(t.panels.texts[0], steps[i].panel0);
+        EXPECT_EQ(t.panels.texts[1], steps[i].panel1);
+    }
+}
+
 TEST(DeviceEventHook, ReadsRouteByTypeAndIgnoreTheRest) {
     auto report = [](std::uint8_t type, std::uint8_t b2, std::uint8_t b3) {
         Report r{};
