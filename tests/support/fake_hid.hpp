@@ -1,15 +1,16 @@
 #pragma once
 
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <cerrno>
-#include <chrono>
-#include <condition_variable>
-#include <deque>
 #include <map>
 #include <mutex>
 #include <set>
 #include <thread>
 #include <vector>
 
+#include "device/hidapi/device_io.hpp"
 #include "device/hidapi/hidapi_backend.hpp"
 #include "device/hidapi/hidapi_monitor.hpp"
 
@@ -17,60 +18,76 @@ namespace device::testing {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// The devices the fake system has, and what happened to them. Shared with reader threads.
+// The devices the fake system has, and what happened to them. An opened device is a real
+// descriptor: one end of a packet socket pair, read by the program's own node code, so
+// that reports keep their bounds and too long a report is cut as the kernel cuts it. The
+// test holds the other end. A feeder thread may send while the UI thread works.
 struct FakeSystem {
     std::mutex mutex;
-    std::condition_variable wake;
     std::vector<HidDeviceInfo> attached;
-    std::map<std::string, std::deque<Bytes>> incoming;  // input reports waiting per path
-    std::set<std::string> failReads;                    // next read of that path fails
+    std::map<std::string, int> feeds;      // the test's end of each open device
+    std::map<std::string, int> failReads;  // the next report read there fails with this errno
     std::map<std::string, int> opens, closes;
     std::map<std::string, std::vector<Bytes>> written;
     std::set<std::thread::id> readThreads;
     int writeResult = -2;  // -2: the full length
     bool failOpens = false;
-    bool hangReads = false;  // reads ignore their timeout until released
-    bool released = false;
-    int hanging = 0;  // reads waiting for the release
 
     template <class F>
     auto locked(F f) {
         std::lock_guard lock(mutex);
         return f();
     }
-    void send(const std::string& path, Bytes report) {
-        locked([&] { incoming[path].push_back(std::move(report)); });
-        wake.notify_all();
+    // One input report to the open device at `path`; false when it is not open or its
+    // buffer is full (a report the device would lose).
+    bool send(const std::string& path, const Bytes& report) {
+        std::lock_guard lock(mutex);
+        const auto it = feeds.find(path);
+        return it != feeds.end() &&
+               ::send(it->second, report.data(), report.size(), MSG_DONTWAIT | MSG_NOSIGNAL) ==
+                   static_cast<ssize_t>(report.size());
+    }
+    // The next read of `path` fails with `error`.
+    bool failNextRead(const std::string& path, int error) {
+        locked([&] { return failReads[path] = error; });
+        return send(path, Bytes{0});
+    }
+    // The device's end goes away, as a node does on unplug.
+    void hangUp(const std::string& path) {
+        std::lock_guard lock(mutex);
+        const auto it = feeds.find(path);
+        if (it == feeds.end()) return;
+        ::close(it->second);
+        feeds.erase(it);
     }
 };
 
 class FakeConnection : public HidConnection {
 public:
-    FakeConnection(std::shared_ptr<FakeSystem> system, std::string path)
-        : system_(std::move(system)), path_(std::move(path)) {}
+    FakeConnection(std::shared_ptr<FakeSystem> system, std::string path, int fd, int feed)
+        : system_(std::move(system)),
+          path_(std::move(path)),
+          node_(adoptDeviceNode(fd)),
+          feed_(feed) {}
     ~FakeConnection() override {
-        system_->locked([&] { return ++system_->closes[path_]; });
+        std::lock_guard lock(system_->mutex);
+        ++system_->closes[path_];
+        const auto it = system_->feeds.find(path_);
+        if (it != system_->feeds.end() && it->second == feed_) {
+            ::close(feed_);
+            system_->feeds.erase(it);
+        }
     }
 
-    int read(std::uint8_t* data, std::size_t size, int timeoutMs) override {
-        std::unique_lock lock(system_->mutex);
+    int read(std::uint8_t* data, std::size_t size, int timeoutMs, int& error) override {
+        const int n = node_->read(data, size, timeoutMs, error);
+        std::lock_guard lock(system_->mutex);
         system_->readThreads.insert(std::this_thread::get_id());
-        auto& queue = system_->incoming[path_];
-        if (system_->hangReads) {
-            ++system_->hanging;
-            system_->wake.wait(lock, [&] { return system_->released; });
-            --system_->hanging;
-            return 0;
-        }
-        system_->wake.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                               [&] { return !queue.empty() || system_->failReads.count(path_); });
-        if (system_->failReads.erase(path_)) return -1;
-        if (queue.empty()) return 0;
-        Bytes report = std::move(queue.front());
-        queue.pop_front();
-        const std::size_t n = std::min(size, report.size());
-        std::copy_n(report.begin(), n, data);
-        return static_cast<int>(n);
+        const auto fail = system_->failReads.find(path_);
+        if (n <= 0 || fail == system_->failReads.end()) return n;
+        error = fail->second;
+        system_->failReads.erase(fail);
+        return -1;
     }
 
     int write(const std::uint8_t* data, std::size_t size) override {
@@ -79,9 +96,13 @@ public:
         return system_->writeResult == -2 ? static_cast<int>(size) : system_->writeResult;
     }
 
+    int descriptor() const override { return node_->descriptor(); }
+
 private:
     std::shared_ptr<FakeSystem> system_;
     std::string path_;
+    std::unique_ptr<HidConnection> node_;
+    int feed_;
 };
 
 class FakeBackend : public HidBackend {
@@ -91,11 +112,20 @@ public:
         return system_->locked([&] { return system_->attached; });
     }
     std::unique_ptr<HidConnection> open(const std::string& path, int& error) override {
-        std::lock_guard lock(system_->mutex);
-        ++system_->opens[path];
-        error = system_->failOpens ? EACCES : 0;
-        if (system_->failOpens) return nullptr;
-        return std::make_unique<FakeConnection>(system_, path);
+        int ends[2];
+        {
+            std::lock_guard lock(system_->mutex);
+            ++system_->opens[path];
+            error = system_->failOpens ? EACCES : 0;
+            if (system_->failOpens) return nullptr;
+            if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, ends) !=
+                0) {
+                error = errno;
+                return nullptr;
+            }
+            system_->feeds[path] = ends[1];
+        }
+        return std::make_unique<FakeConnection>(system_, path, ends[0], ends[1]);
     }
 
 private:

@@ -5,10 +5,7 @@
 
 #include <cerrno>
 
-#ifdef __linux__
-#include <fcntl.h>
-#include <unistd.h>
-#endif
+#include "device/hidapi/device_io.hpp"
 
 namespace device {
 namespace {
@@ -20,8 +17,10 @@ public:
     HidapiConnection(const HidapiConnection&) = delete;
     HidapiConnection& operator=(const HidapiConnection&) = delete;
 
-    int read(std::uint8_t* data, std::size_t size, int timeoutMs) override {
-        return hid_read_timeout(device_, data, size, timeoutMs);
+    int read(std::uint8_t* data, std::size_t size, int timeoutMs, int& error) override {
+        const int n = hid_read_timeout(device_, data, size, timeoutMs);
+        error = 0;  // hidapi keeps the reason only as text
+        return n;
     }
     int write(const std::uint8_t* data, std::size_t size) override {
         return hid_write(device_, data, size);
@@ -58,36 +57,25 @@ public:
     }
 
     std::unique_ptr<HidConnection> open(const std::string& path, int& error) override {
-        error = EIO;
-        if (!initialised_) return nullptr;
-        hid_device* device = hid_open_path(path.c_str());
-        if (!device) {
-            error = whyNotOpened(path);
+        if (!initialised_) {
+            error = EIO;
             return nullptr;
         }
-        error = 0;
-        return std::make_unique<HidapiConnection>(device);
+        return openDevice(path, error);
     }
 
 private:
-    // hidapi keeps the reason only as text, and its own error reporting may change errno
-    // on the way out: ask the system again. Elsewhere a path is no file name.
-    static int whyNotOpened(const std::string& path) {
-#ifdef __linux__
-        const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
-        if (fd < 0) return errno;
-        ::close(fd);
-        return ENOTTY;  // opened, but not a HID device that hidapi could use
-#else
-        (void)path;
-        return EIO;
-#endif
-    }
-
     bool initialised_;
 };
 
 }  // namespace
+
+std::unique_ptr<HidConnection> openWithHidapi(const std::string& path, int& error) {
+    hid_device* device = hid_open_path(path.c_str());
+    // hidapi keeps the reason only as text.
+    error = device ? 0 : EIO;
+    return device ? std::make_unique<HidapiConnection>(device) : nullptr;
+}
 
 std::unique_ptr<HidBackend> makeHidapiBackend() {
     return std::make_unique<HidapiBackend>();

@@ -17,15 +17,21 @@ struct HidDeviceInfo {
     QString productName;
 };
 
-// An opened device; destroying it closes the device. read() runs on the device's reader
-// thread while write() runs on the UI thread; nothing else is called concurrently.
+// An opened device; destroying it closes the device. Used on the UI thread, except where
+// a reader thread reads it (a system without a descriptor to watch): read() then runs
+// there, beside write() on the UI thread.
 class HidConnection {
 public:
     virtual ~HidConnection() = default;
-    // Waits up to timeoutMs for one input report: its length, 0 on timeout, -1 on error.
-    virtual int read(std::uint8_t* data, std::size_t size, int timeoutMs) = 0;
+    // Waits up to timeoutMs (0: not at all) for one input report and copies it, cut to
+    // `size`: its length, 0 when none came, -1 on an error; `error` then says which, as an
+    // errno value (EIO or ENODEV: the device is gone), or 0 when the system does not say.
+    virtual int read(std::uint8_t* data, std::size_t size, int timeoutMs, int& error) = 0;
     // Sends one output report (report number first): bytes sent, or -1.
     virtual int write(const std::uint8_t* data, std::size_t size) = 0;
+    // A descriptor that polls readable while a report waits and once the device is gone;
+    // -1 where the system has none.
+    virtual int descriptor() const { return -1; }
 };
 
 // Everything HidapiLibrary needs from the platform's HID layer. Called on the UI thread.
@@ -38,7 +44,7 @@ public:
     virtual std::unique_ptr<HidConnection> open(const std::string& path, int& error) = 0;
 };
 
-// The real thing, over hidapi.
+// The real thing: hidapi lists the devices, the platform's own way opens them.
 std::unique_ptr<HidBackend> makeHidapiBackend();
 
 }  // namespace device

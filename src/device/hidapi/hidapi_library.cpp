@@ -3,69 +3,11 @@
 #include <QMetaObject>
 #include <QTimer>
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
-#include <chrono>
-#include <condition_variable>
 #include <cstring>
-#include <mutex>
 #include <set>
-#include <system_error>
 
 namespace device {
-
-// Shared between a reader thread and the library. The thread holds its own reference,
-// since it outlives the library when a read never returns.
-struct HidapiLibrary::ReaderState {
-    std::atomic<bool> stop{false};
-    std::mutex mutex;
-    std::condition_variable finishedChanged;
-    bool finished = false;           // guarded by mutex
-    std::deque<Report> queue;        // guarded by mutex
-    HidapiLibrary* owner = nullptr;  // guarded by mutex; null once nobody listens
-    std::size_t capacity = 0;
-    int timeoutMs = 0;
-
-    // The reader thread: one report per read, handed over through the queue, with a
-    // queued call per report so that notifications keep the order of the reports.
-    static void run(HidapiLibrary::Handle handle, std::shared_ptr<ReaderState> self,
-                    std::shared_ptr<HidConnection> connection) {
-        std::array<std::uint8_t, ReportSize - 1> data{};
-        bool failed = false;
-        while (!self->stop.load()) {
-            const int n = connection->read(data.data(), data.size(), self->timeoutMs);
-            if (n < 0) {
-                failed = true;
-                break;
-            }
-            if (n == 0) continue;
-            // Unnumbered reports arrive without their report number: put 0 in front and
-            // pad, so that byte 1 is the controller's report type.
-            Report report{};
-            std::copy_n(data.begin(), std::min<std::size_t>(n, data.size()), report.begin() + 1);
-            std::lock_guard lock(self->mutex);
-            if (!self->owner || self->stop.load()) break;
-            if (self->queue.size() >= self->capacity) continue;
-            self->queue.push_back(report);
-            HidapiLibrary* owner = self->owner;
-            std::weak_ptr<ReaderState> weak = self;
-            QMetaObject::invokeMethod(
-                owner, [owner, handle, weak] { owner->reportQueued(handle, weak.lock()); },
-                Qt::QueuedConnection);
-        }
-        connection.reset();  // closes here only if the library has given up on this thread
-        std::lock_guard lock(self->mutex);
-        self->finished = true;
-        if (failed && self->owner && !self->stop.load()) {
-            HidapiLibrary* owner = self->owner;
-            std::weak_ptr<ReaderState> weak = self;
-            QMetaObject::invokeMethod(
-                owner, [owner, handle, weak] { owner->readerFailed(handle, weak.lock()); },
-                Qt::QueuedConnection);
-        }
-        self->finishedChanged.notify_all();
-    }
-};
 
 HidapiLibrary::HidapiLibrary(QObject* parent)
     : HidapiLibrary(makeHidapiBackend(), makeSystemMonitor(), HidapiOptions{}, parent) {}
@@ -260,70 +202,49 @@ bool HidapiLibrary::SetReadNotify(Handle handle, bool enabled) {
 }
 
 bool HidapiLibrary::startReader(Handle handle, Device& device) {
-    auto state = std::make_shared<ReaderState>();
-    state->owner = this;
-    state->capacity = options_.queueCapacity;
-    state->timeoutMs = options_.readTimeoutMs;
-    try {
-        device.thread = std::thread(&ReaderState::run, handle, state, device.connection);
-    } catch (const std::system_error&) {
-        return false;
-    }
-    device.reader = std::move(state);
-    return true;
+    device.reader = startReportReader(
+        device.connection, {[this, handle](const Report& report) { reportArrived(handle, report); },
+                            [this, handle](int error) { readFailed(handle, error); }});
+    return device.reader != nullptr;
 }
 
 void HidapiLibrary::stopReader(Device& device) {
-    if (!device.reader) return;
-    ReaderState& state = *device.reader;
-    std::unique_lock lock(state.mutex);
-    state.stop = true;
-    state.owner = nullptr;
-    state.queue.clear();
-    const bool finished = state.finishedChanged.wait_for(
-        lock, std::chrono::milliseconds(options_.stopTimeoutMs), [&] { return state.finished; });
-    lock.unlock();
-    // A read that never returns must not hang the program; the thread then closes the
-    // device itself when it finally ends.
-    if (finished)
-        device.thread.join();
-    else
-        device.thread.detach();
     device.reader.reset();
+    device.pending.clear();
 }
 
-void HidapiLibrary::reportQueued(Handle handle, const std::shared_ptr<ReaderState>& reader) {
+void HidapiLibrary::reportArrived(Handle handle, const Report& report) {
     Device* device = attachedDevice(handle);
-    // Reports of a reader that has been stopped since are not announced any more.
-    if (!device || !reader || device->reader != reader) return;
+    if (!device || device->pending.size() >= options_.queueCapacity) return;
+    device->pending.push_back(report);
     emit DeviceNotifyMessage(NotifyRead, handle);
 }
 
-void HidapiLibrary::readerFailed(Handle handle, const std::shared_ptr<ReaderState>& reader) {
+void HidapiLibrary::readFailed(Handle handle, int error) {
     Device* device = attachedDevice(handle);
-    if (!device || !reader || device->reader != reader) return;
-    // Most likely the device is gone; closing it lets the next use open it afresh if not.
+    if (!device) return;
+    // Closing it lets the next use open it afresh.
     stopReader(*device);
     device->connection.reset();
     rescan();
-    // Still listed: a passing fault. Reads are switched on only on NotifyChanged, so without
-    // a new one the wheel buttons would stay silent until the controller is re-plugged.
-    // The pause keeps a device whose reads always fail from spinning.
-    if (attachedDevice(handle)) {
-        QTimer::singleShot(options_.readRetryMs, this, [this, handle] {
-            const Device* still = attachedDevice(handle);
-            if (still && !still->reader) emit DeviceNotifyMessage(NotifyChanged, handle);
-        });
-    }
+    if (!attachedDevice(handle)) return;
+    // Still listed. A node that has gone is announced by the monitor as soon as the system
+    // drops it from the list: nothing to wait for here.
+    if (error == EIO || error == ENODEV || error == ENXIO) return;
+    // A passing fault: reads are switched on only on NotifyChanged, so without a new one the
+    // wheel buttons would stay silent until the controller is re-plugged. The pause keeps a
+    // device whose reads always fail from spinning.
+    QTimer::singleShot(options_.readRetryMs, this, [this, handle] {
+        const Device* still = attachedDevice(handle);
+        if (still && !still->reader) emit DeviceNotifyMessage(NotifyChanged, handle);
+    });
 }
 
 bool HidapiLibrary::Read(Handle handle, Report& report) {
     Device* device = attachedDevice(handle);
-    if (!device || !device->reader) return false;
-    std::lock_guard lock(device->reader->mutex);
-    if (device->reader->queue.empty()) return false;
-    report = device->reader->queue.front();
-    device->reader->queue.pop_front();
+    if (!device || device->pending.empty()) return false;
+    report = device->pending.front();
+    device->pending.pop_front();
     return true;
 }
 

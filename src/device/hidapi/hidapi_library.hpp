@@ -4,34 +4,31 @@
 #include <deque>
 #include <map>
 #include <memory>
-#include <thread>
 #include <utility>
 #include <vector>
 
 #include "device/hid_library.hpp"
+#include "device/hidapi/device_io.hpp"
 #include "device/hidapi/hidapi_backend.hpp"
 #include "device/hidapi/hidapi_monitor.hpp"
 
 namespace device {
 
 struct HidapiOptions {
-    // How long a reader waits in one read before it looks at its stop flag again.
-    int readTimeoutMs = 50;
     // Reports waiting to be read per device; more are dropped until the program catches up.
     std::size_t queueCapacity = 4096;
-    // How long closing a device waits for its reader to finish.
-    int stopTimeoutMs = 1000;
     // Removed devices whose IDs and names are still answered for.
     std::size_t removedKept = 1024;
-    // After a read error on a device that stays attached, how long until the program is
-    // told again (NotifyChanged) so that it switches its reads back on.
+    // After a read error other than the device's going, on a device that stays attached:
+    // how long until the program is told again (NotifyChanged), so that it switches its
+    // reads back on. A device that has gone is left to the monitor.
     int readRetryMs = 1000;
 };
 
 // Real USB HID devices. Every HID device the system lists gets a handle; a device is
-// opened only once the program addresses it (SetReadNotify or Write), and each opened
-// device that reports to the program has its own reader thread. Everything else, the
-// notifications included, happens on the thread that owns this object.
+// opened only once the program addresses it (SetReadNotify or Write). Its reports are read
+// as they come (device_io.hpp) and announced on the thread that owns this object, where
+// everything else happens too.
 class HidapiLibrary : public HidLibrary {
     Q_OBJECT
 public:
@@ -52,15 +49,14 @@ public:
     int openError(Handle handle) override;
 
 private:
-    struct ReaderState;
     struct Device {
         HidDeviceInfo info;
         bool attached = true;
         std::shared_ptr<HidConnection> connection;  // open while addressed
         int openError = 0;                          // why the last open failed (errno)
         bool openFailureAnnounced = false;
-        std::shared_ptr<ReaderState> reader;  // set while reports are delivered
-        std::thread thread;
+        std::unique_ptr<ReportReader> reader;  // set while reports are announced
+        std::deque<Report> pending;            // announced, not yet read
     };
 
     void announceAttached();
@@ -72,8 +68,8 @@ private:
     bool ensureOpen(Handle handle, Device& device);
     bool startReader(Handle handle, Device& device);
     void stopReader(Device& device);
-    void reportQueued(Handle handle, const std::shared_ptr<ReaderState>& reader);
-    void readerFailed(Handle handle, const std::shared_ptr<ReaderState>& reader);
+    void reportArrived(Handle handle, const Report& report);
+    void readFailed(Handle handle, int error);
     void emitAll(const std::vector<std::pair<int, Handle>>& events);
 
     std::unique_ptr<HidBackend> backend_;
