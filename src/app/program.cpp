@@ -26,6 +26,9 @@ int runProgram(Application& application, device::HidLibrary& hid) {
         case SingleInstance::Role::First:
             break;
         case SingleInstance::Role::Second:
+            // A start from a terminal that seems to do nothing would leave the user guessing.
+            qWarning("%s: already running; its window has been brought up",
+                     qPrintable(QCoreApplication::applicationName()));
             return 0;
         case SingleInstance::Role::Failed:
             qWarning("drevonix: another instance holds %s and does not answer",

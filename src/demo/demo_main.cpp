@@ -1,4 +1,5 @@
 #include <QSystemTrayIcon>
+#include <QTimer>
 
 #include "app/error_box.hpp"
 #include "app/program.hpp"
@@ -17,9 +18,13 @@ int main(int argc, char* argv[]) {
     // The simulator window beside the main window, and the control socket for scripts.
     demo::DemoSupport demoSupport(emulator, [] { return static_cast<QWidget*>(ui::Form1); });
     // The program starts hidden in the tray: a newcomer sees a new icon and nothing else.
-    if (QSystemTrayIcon::isSystemTrayAvailable())
-        qWarning(
-            "drevonix-demo: the program is in the notification area; click its icon for the "
-            "window and the controller simulator");
+    // Said once the loop runs, so that a second start, which only brings the first one's
+    // window up, does not point at an icon of its own.
+    QTimer::singleShot(0, &application, [] {
+        if (QSystemTrayIcon::isSystemTrayAvailable())
+            qWarning(
+                "drevonix-demo: the program is in the notification area; click its icon for "
+                "the window and the controller simulator");
+    });
     return app::runProgram(application, hid);
 }

@@ -15,22 +15,28 @@ DemoSupport::DemoSupport(emulator::ControllerEmulator& emulator,
     : QObject(parent),
       mainWindow_(std::move(mainWindow)),
       simulator_(std::make_unique<SimulatorWindow>(emulator)) {
-    const QString path = qEnvironmentVariable(ControlSocket::EnvironmentVariable);
-    if (!path.isEmpty()) {
-        socket_ = std::make_unique<ControlSocket>(emulator, mainWindow_);
-        socket_->setWindowActiveSource([this]() -> std::optional<bool> {
-            auto* form = qobject_cast<ui::TForm1*>(mainWindow_());
-            if (!form) return std::nullopt;
-            return form->keyMapper().WindowActive();
-        });
-        if (!socket_->listen(path)) {
-            qWarning("drevonix-demo: no control socket at %s: %s", qPrintable(path),
-                     qPrintable(socket_->errorString()));
-            socket_.reset();
-        }
-    }
+    // Once the loop runs: only then is this start known to be the one that stays. A second
+    // start hands over to the first and ends before, and the socket it finds taken is the
+    // first one's.
+    QTimer::singleShot(0, this, [this, &emulator] { openSocket(emulator); });
     // The main window is made after us; look for it once the loop runs.
     QTimer::singleShot(0, this, &DemoSupport::watchMainWindow);
+}
+
+void DemoSupport::openSocket(emulator::ControllerEmulator& emulator) {
+    const QString path = qEnvironmentVariable(ControlSocket::EnvironmentVariable);
+    if (path.isEmpty()) return;
+    socket_ = std::make_unique<ControlSocket>(emulator, mainWindow_);
+    socket_->setWindowActiveSource([this]() -> std::optional<bool> {
+        auto* form = qobject_cast<ui::TForm1*>(mainWindow_());
+        if (!form) return std::nullopt;
+        return form->keyMapper().WindowActive();
+    });
+    if (!socket_->listen(path)) {
+        qWarning("drevonix-demo: no control socket at %s: %s", qPrintable(path),
+                 qPrintable(socket_->errorString()));
+        socket_.reset();
+    }
 }
 
 DemoSupport::~DemoSupport() {

@@ -30,13 +30,14 @@ public:
 
     SimulatorWindow& simulator() { return *simulator_; }
     // Null without the environment variable, or when the socket could not be made (the
-    // reason has been written to the standard error).
+    // reason has been written to the standard error), or before the event loop has run.
     ControlSocket* socket() { return socket_.get(); }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void openSocket(emulator::ControllerEmulator& emulator);
     void watchMainWindow();
     void follow();
 

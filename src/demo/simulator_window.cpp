@@ -17,6 +17,7 @@
 
 #include "common/number_format.hpp"
 #include "device/conversions.hpp"
+#include "params/parameter_form.hpp"
 
 namespace demo {
 namespace {
@@ -309,17 +310,19 @@ void SimulatorWindow::refreshBlock() {
     const QString hex = device::formatBlockBytes(bytes);
     // Two lines of 13 bytes: the whole block stays readable in a narrow window.
     blockHex_->setText(hex.left(13 * 3 - 1) + QLatin1Char('\n') + hex.mid(13 * 3));
-    const device::ParameterValues v = device::decodeParameterValues(emulator_.parameterBlock());
-    blockValues_[0]->setText(fixed(v.u1Volts, 2) + QStringLiteral(" V"));
-    blockValues_[1]->setText(fixed(v.t1Celsius, 1) + QStringLiteral(" °C"));
-    for (std::size_t i = 0; i < v.plain.size(); ++i) {
+    // The values as the parameter page shows them, so that the two never disagree.
+    const params::ParameterTexts shown = params::displayTexts(
+        device::decodeParameterValues(emulator_.parameterBlock()), QLatin1Char('.'));
+    blockValues_[0]->setText(shown.texts[0] + QStringLiteral(" V"));
+    blockValues_[1]->setText(shown.texts[1] + QStringLiteral(" °C"));
+    for (std::size_t i = 2; i < shown.texts.size(); ++i) {
         // N1..N5 count seconds, the seven timings milliseconds, X and Y presses.
-        const QString unit = i < 5    ? QStringLiteral(" s")
-                             : i < 12 ? QStringLiteral(" ms")
+        const QString unit = i < 7    ? QStringLiteral(" s")
+                             : i < 14 ? QStringLiteral(" ms")
                                       : QString();
-        blockValues_[i + 2]->setText(QString::number(v.plain[i]) + unit);
+        blockValues_[i]->setText(shown.texts[i] + unit);
     }
-    blockValues_[16]->setText(v.ignoreT ? QStringLiteral("yes") : QStringLiteral("no"));
+    blockValues_[16]->setText(shown.ignoreT ? QStringLiteral("yes") : QStringLiteral("no"));
 }
 
 }  // namespace demo

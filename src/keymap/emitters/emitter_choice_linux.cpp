@@ -1,6 +1,7 @@
 #include "keymap/emitters/emitter_choice.hpp"
 
 #include <unistd.h>
+#include <cerrno>
 
 #include "keymap/emitters/uinput_emitter.hpp"
 #include "keymap/emitters/xtest_emitter.hpp"
@@ -23,6 +24,9 @@ EmitterChoice chooseEmitter(const QString& uinputPath, const QString& displayNam
         if (auto e = UinputEmitter::open(path, &uinputWhy))
             return say({std::move(e), QStringLiteral("uinput"),
                         QStringLiteral("keystrokes through uinput (%1)").arg(path)});
+    } else if (errno == ENOENT) {
+        // Not a permission problem: no udev rule would help, the kernel has no node there.
+        uinputWhy = QStringLiteral("%1 does not exist").arg(path);
     } else {
         uinputWhy = QStringLiteral("no write access to %1").arg(path);
     }

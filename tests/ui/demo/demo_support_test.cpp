@@ -27,6 +27,7 @@ private slots:
         qunsetenv(demo::ControlSocket::EnvironmentVariable);
         emulator::ControllerEmulator emulator;
         demo::DemoSupport support(emulator, [] { return static_cast<QWidget*>(nullptr); });
+        QTest::qWait(50);
         QVERIFY(!support.socket());
     }
 
@@ -35,6 +36,7 @@ private slots:
                 QFile::encodeName(dir_.filePath(QStringLiteral("no/such/dir/sock"))));
         emulator::ControllerEmulator emulator;
         demo::DemoSupport support(emulator, [] { return static_cast<QWidget*>(nullptr); });
+        QTest::qWait(50);
         QVERIFY(!support.socket());
     }
 
@@ -45,7 +47,9 @@ private slots:
         emulator::SimulatedLibrary hid(emulator);
         std::unique_ptr<ui::TForm1> form;
         demo::DemoSupport support(emulator, [&form] { return static_cast<QWidget*>(form.get()); });
-        QVERIFY(support.socket());
+        // Not before the loop runs: a second start never gets that far.
+        QVERIFY(!support.socket());
+        QTRY_VERIFY(support.socket());
         QCOMPARE(support.socket()->path(), path);
         // Asked before the window exists.
         QCOMPARE(ask(*support.socket(), "get WindowActive"),

@@ -134,6 +134,8 @@ private slots:
         for (QLabel* l : window_->findChildren<QLabel*>()) labels << l->text();
         QVERIFY(labels.contains(QStringLiteral("9")));
         QVERIFY(labels.contains(QStringLiteral("7.79 V")));  // (512 + 20) / 1024 * 15
+        // T1 as the parameter page shows it: the factory's 0x0214 is -0.2 degrees, shown 0.
+        QVERIFY(labels.contains(QStringLiteral("0 °C")));
     }
 
     void placedBesideTheMainWindow() {

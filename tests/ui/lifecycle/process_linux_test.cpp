@@ -38,6 +38,7 @@ public:
         env.insert("XDG_CONFIG_HOME", dir.filePath("config"));
         env.remove("DBUS_SESSION_BUS_ADDRESS");
         env.remove("SESSION_MANAGER");
+        env.insert("DREVONIX_SIM_SOCKET", dir.filePath("run/sim.sock"));
         p->setProcessEnvironment(env);
         p->setProcessChannelMode(channels);
         p->start(exe, {});
@@ -113,9 +114,15 @@ TEST(DemoProcess, SecondStartLeavesTheFirstRunning) {
     ASSERT_TRUE(first->waitForStarted(10000));
     ASSERT_TRUE(QTest::qWaitFor([&] { return catches(first->processId(), SIGTERM); }, 20000));
 
-    QProcess* second = run.start();
+    // Both with the socket in the environment: the second says what it did, not that
+    // the first one's socket is taken.
+    QProcess* second = run.start(QProcess::SeparateChannels);
     ASSERT_TRUE(second->waitForFinished(15000));
     EXPECT_EQ(second->exitCode(), 0);
+    const QByteArray said = second->readAllStandardError();
+    EXPECT_TRUE(said.contains("drevonix-demo: already running; its window has been brought up\n"))
+        << said.toStdString();
+    EXPECT_FALSE(said.contains("socket")) << said.toStdString();
     EXPECT_EQ(first->state(), QProcess::Running);
     EXPECT_FALSE(QFile::exists(run.ini));  // the second neither loaded nor saved anything
 
