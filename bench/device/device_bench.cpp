@@ -14,6 +14,9 @@
 #include "params/parameter_form.hpp"
 
 #include "allocation_counter.hpp"
+#include "support/device_views.hpp"
+#include "support/fake_key_table.hpp"
+#include "support/recording_emitter.hpp"
 
 namespace {
 
@@ -119,33 +122,16 @@ void BM_EncodeParameterTexts(benchmark::State& state) {
 BENCHMARK(BM_EncodeParameterTexts);
 
 // A key table with all twelve rows filled, row 05 answering code 700 with X.
-struct Table final : keymap::KeyTableView {
-    std::array<QString, keymap::KeyTableRows> codes, values;
-    Table() {
-        for (int i = 0; i < keymap::KeyTableRows; ++i) {
-            codes[static_cast<std::size_t>(i)] = QString::number(1024 + 40 * i);
-            values[static_cast<std::size_t>(i)] = QString::number(65 + i);
-        }
-        codes[4] = QStringLiteral("700");
-        values[4] = QStringLiteral("88");
+testing_support::FakeKeyTable benchTable() {
+    testing_support::FakeKeyTable t;
+    for (int i = 0; i < keymap::KeyTableRows; ++i) {
+        t.rows[i].jcode = QString::number(1024 + 40 * i);
+        t.rows[i].value = QString::number(65 + i);
     }
-    QString text(int row, keymap::KeyField f) const override {
-        const auto i = static_cast<std::size_t>(row - 1);
-        if (f == keymap::KeyField::JCode) return codes[i];
-        if (f == keymap::KeyField::Value) return values[i];
-        return QString();
-    }
-    void setText(int row, keymap::KeyField f, const QString& t) override {
-        if (f == keymap::KeyField::JCode) codes[static_cast<std::size_t>(row - 1)] = t;
-    }
-    bool tick(int, keymap::KeyTick) const override { return false; }
-    void setTick(int, keymap::KeyTick, bool) override {}
-    int focusedCodeRow() const override { return 0; }
-};
-
-struct NullStatus : device::StatusView {
-    void setPanelText(int, const QString&) override {}
-};
+    t.rows[4].jcode = QStringLiteral("700");
+    t.rows[4].value = QStringLiteral("88");
+    return t;
+}
 
 // Everything between the emulator and the emitter, as the program wires it.
 struct Road {
@@ -153,10 +139,10 @@ struct Road {
     emulator::SimulatedLibrary hid{emulator};
     device::Report in{};
     device::Measurements latest;
-    NullStatus status;
+    testing_support::NullStatus status;
     device::DeviceEventHook hook{hid, in, latest, status};
-    Table table;
-    keymap::RecordingEmitter emitter;
+    testing_support::FakeKeyTable table = benchTable();
+    testing_support::RecordingEmitter emitter;
     keymap::SteadyClock clock;
     keymap::KeyMapper mapper{table, emitter, clock};
 

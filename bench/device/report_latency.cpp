@@ -27,6 +27,8 @@
 #include "emulator/controller_emulator.hpp"
 #include "emulator/simulated_library.hpp"
 #include "keymap/key_mapper.hpp"
+#include "support/device_views.hpp"
+#include "support/fake_key_table.hpp"
 #include "telemetry/telemetry.hpp"
 #include "ui/charts.hpp"
 
@@ -36,27 +38,13 @@ using SteadyTime = std::chrono::steady_clock::time_point;
 constexpr std::uint8_t kKey = 88;  // X
 constexpr int kCode = 700;
 
-struct Table final : keymap::KeyTableView {
-    std::array<QString, keymap::KeyTableRows> codes;
-    Table() {
-        codes.fill(QStringLiteral("1024"));
-        codes[4] = QString::number(kCode);
-    }
-    QString text(int row, keymap::KeyField f) const override {
-        if (f == keymap::KeyField::JCode) return codes[static_cast<std::size_t>(row - 1)];
-        if (f == keymap::KeyField::Value)
-            return row == 5 ? QString::number(kKey) : QString::number(64 + row);
-        return QString();
-    }
-    void setText(int, keymap::KeyField, const QString&) override {}
-    bool tick(int, keymap::KeyTick) const override { return false; }
-    void setTick(int, keymap::KeyTick, bool) override {}
-    int focusedCodeRow() const override { return 0; }
-};
-
-struct NullStatus : device::StatusView {
-    void setPanelText(int, const QString&) override {}
-};
+// Every row at code 1024 and keys A..L, but row 05 answers code 700 with X.
+testing_support::FakeKeyTable benchTable() {
+    auto t = testing_support::FakeKeyTable::defaults();
+    t.rows[4].jcode = QString::number(kCode);
+    t.rows[4].value = QString::number(kKey);
+    return t;
+}
 
 // Stamps the keystroke of each report against its arrival.
 class TimingEmitter final : public keymap::KeyEmitter {
@@ -145,9 +133,9 @@ int main(int argc, char** argv) {
     device::Report in{};
     device::Report out{};
     device::Measurements latest;
-    NullStatus status;
+    testing_support::NullStatus status;
     device::DeviceEventHook hook(hid, in, latest, status);
-    Table table;
+    testing_support::FakeKeyTable table = benchTable();
     TimingEmitter emitter(arrivals);
     keymap::SteadyClock clock;
     keymap::KeyMapper mapper(table, emitter, clock);

@@ -5,6 +5,7 @@
 
 #include "keymap/key_mapper.hpp"
 #include "support/fake_key_table.hpp"
+#include "support/manual_clock.hpp"
 
 using testing_support::FakeKeyTable;
 
@@ -31,7 +32,7 @@ public:
 void run(benchmark::State& state, keymap::SystemSettings settings, std::int32_t code) {
     FakeKeyTable table = benchTable();
     CountingEmitter out;
-    keymap::ManualClock clock;
+    testing_support::ManualClock clock;
     keymap::KeyMapper mapper(table, out, clock);
     mapper.systemSettings() = settings;
     mapper.JoyCode(code);  // the press's first report; the loop measures what follows

@@ -22,15 +22,4 @@ private:
     QElapsedTimer timer_;
 };
 
-// A clock that moves only when told to: virtual time for tests and measurements.
-class ManualClock final : public Clock {
-public:
-    std::int64_t nowMs() const override { return now_; }
-    void advance(std::int64_t ms) { now_ += ms; }
-    void set(std::int64_t ms) { now_ = ms; }
-
-private:
-    std::int64_t now_ = 0;
-};
-
 }  // namespace keymap

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
 
 namespace keymap {
 
@@ -17,20 +16,6 @@ public:
 class NullEmitter final : public KeyEmitter {
 public:
     void key(std::uint8_t, bool) override {}
-};
-
-// Keeps every keystroke, for tests and measurements.
-class RecordingEmitter final : public KeyEmitter {
-public:
-    struct Event {
-        std::uint8_t vk;
-        bool pressed;
-        bool operator==(const Event&) const = default;
-    };
-
-    void key(std::uint8_t vk, bool pressed) override { events.push_back({vk, pressed}); }
-
-    std::vector<Event> events;
 };
 
 }  // namespace keymap

@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "device/device_event_hook.hpp"
-#include "keymap/key_emitter.hpp"
 #include "params/parameter_form.hpp"
 
 namespace testing_support {
@@ -18,6 +17,11 @@ struct FakeStatusPanels : device::StatusView {
     }
     std::array<QString, 5> texts;
     std::vector<int> writes;
+};
+
+// A status bar nobody reads.
+struct NullStatus : device::StatusView {
+    void setPanelText(int, const QString&) override {}
 };
 
 struct RecordedCodes : device::ButtonCodeSink {
@@ -67,14 +71,5 @@ struct CountingMessage : params::CorrectionMessage {
         if (whileOpen) whileOpen();
     }
 };
-
-// Every key that went down came up again, in complete taps: nothing is left held.
-inline bool nothingHeld(const std::vector<keymap::RecordingEmitter::Event>& events) {
-    std::array<int, 256> down{};
-    for (const auto& e : events) down[e.vk] += e.pressed ? 1 : -1;
-    for (int d : down)
-        if (d != 0) return false;
-    return true;
-}
 
 }  // namespace testing_support

@@ -3,14 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <QEventLoop>
 #include <QString>
-#include <QTimer>
-#include <functional>
 #include <memory>
 
 #include "support/qt_print.hpp"
+#include "support/wait.hpp"
 
 namespace testing_support {
 
@@ -36,32 +33,6 @@ inline ::testing::Environment* const appEnvironment =
 
 inline QCoreApplication& app() {
     return *QCoreApplication::instance();
-}
-
-// Runs the event loop for a few milliseconds, sleeping while nothing happens.
-inline void spin(int ms = 2) {
-    app();
-    QEventLoop loop;
-    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
-// Runs the event loop until `done` holds or `ms` have passed; returns `done()`.
-inline bool waitUntil(const std::function<bool()>& done, int ms = 2000) {
-    app();
-    QDeadlineTimer deadline(ms);
-    while (!done()) {
-        if (deadline.hasExpired()) return false;
-        spin();
-    }
-    return true;
-}
-
-// Runs the event loop for `ms`, whatever happens.
-inline void runFor(int ms) {
-    app();
-    QDeadlineTimer deadline(ms);
-    while (!deadline.hasExpired()) spin();
 }
 
 }  // namespace testing_support

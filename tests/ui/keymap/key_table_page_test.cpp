@@ -16,19 +16,15 @@
 #include <QXmlStreamReader>
 #include <map>
 
+#include "support/fake_key_table.hpp"
+#include "support/manual_clock.hpp"
+#include "support/recording_emitter.hpp"
+#include "support/widget_app.hpp"
+
 namespace {
 
 using keymap::KeyField;
 using keymap::KeyTick;
-
-int argc = 1;
-char arg0[] = "test_keymap_ui";
-char* argv[] = {arg0, nullptr};
-
-QApplication& app() {
-    static QApplication* a = new QApplication(argc, argv);
-    return *a;
-}
 
 QString name(const char* prefix, int row) {
     return QStringLiteral("%1%2").arg(QLatin1String(prefix)).arg(row, 2, 10, QLatin1Char('0'));
@@ -36,7 +32,7 @@ QString name(const char* prefix, int row) {
 
 // The "Кнопки" page's controls, as the window's form makes them.
 struct Page {
-    QApplication& application = app();
+    QApplication& application = testing_support::widgetApp();
     QWidget window;
     std::map<QString, QWidget*> w;
     std::unique_ptr<ui::KeyTablePage> page;
@@ -231,8 +227,8 @@ TEST(KeyTableView, WheelCodeLandsInFocusedCodeFieldOnFiringReportsOnly) {
     Page p;
     for (int row = 1; row <= keymap::KeyTableRows; ++row)
         p.edit("jcode", row)->setText(QStringLiteral("1024"));
-    keymap::RecordingEmitter out;
-    keymap::ManualClock clock;
+    testing_support::RecordingEmitter out;
+    testing_support::ManualClock clock;
     keymap::KeyMapper mapper(*p.page, out, clock);
     p.focus(p.edit("jcode", 5));
     p.edit("jcode", 5)->setText(QStringLiteral("typed"));
@@ -250,16 +246,10 @@ TEST(KeyTableView, WheelCodeLandsInFocusedCodeFieldOnFiringReportsOnly) {
 }
 
 TEST(WindowActivation, FollowsTheWindow) {
-    app();
-    keymap::RecordingEmitter out;
-    keymap::ManualClock clock;
-    struct : keymap::KeyTableView {
-        QString text(int, KeyField) const override { return {}; }
-        void setText(int, KeyField, const QString&) override {}
-        bool tick(int, KeyTick) const override { return false; }
-        void setTick(int, KeyTick, bool) override {}
-        int focusedCodeRow() const override { return 0; }
-    } table;
+    testing_support::widgetApp();
+    testing_support::RecordingEmitter out;
+    testing_support::ManualClock clock;
+    testing_support::FakeKeyTable table;
     keymap::KeyMapper mapper(table, out, clock);
     EXPECT_FALSE(mapper.WindowActive());
 
@@ -284,7 +274,7 @@ TEST(WindowActivation, FollowsTheWindow) {
 }
 
 TEST(InfoBox, MultimediaKeyCodes) {
-    app();
+    testing_support::widgetApp();
     QWidget window;
     QString caption, text;
     bool ok = false, noIcon = false, owned = false;

@@ -20,6 +20,8 @@
 #include "keymap/emitters/xtest_emitter.hpp"
 #include "keymap/key_mapper.hpp"
 #include "support/fake_key_table.hpp"
+#include "support/manual_clock.hpp"
+#include "support/wait.hpp"
 #include "ui/key_table_page.hpp"
 
 using testing_support::FakeKeyTable;
@@ -135,11 +137,6 @@ std::unique_ptr<keymap::XTestEmitter> openEmitter() {
     return e;
 }
 
-template <typename Done>
-void waitFor(Done done) {
-    for (int i = 0; i < 100 && !done(); ++i) QTest::qWait(50);
-}
-
 TEST(XTestDelivery, TypesTheTableIntoTheFocusedWindow) {
     if (!application) GTEST_SKIP() << skipReason.toStdString();
     Receiver receiver;
@@ -155,7 +152,7 @@ TEST(XTestDelivery, TypesTheTableIntoTheFocusedWindow) {
     table.rows[2] = {QStringLiteral("300"), {}, QStringLiteral("173"), {}};
     table.rows[3] = {QStringLiteral("300"), {}, QStringLiteral("176"), {}};
     table.rows[4] = {QStringLiteral("300"), {}, QStringLiteral("179"), {}};
-    keymap::ManualClock clock;
+    testing_support::ManualClock clock;
     keymap::KeyMapper mapper(table, *emitter, clock);
     for (std::int32_t code : {100, 200, 300}) {
         mapper.JoyCode(code);
@@ -185,7 +182,7 @@ TEST(XTestDelivery, TypesTheTableIntoTheFocusedWindow) {
         {false, Qt::Key_MediaPlay, Qt::NoModifier, KEY_PLAYPAUSE},
     };
     const std::size_t count = std::size(expected);
-    waitFor([&] { return receiver.seen.size() >= count; });
+    testing_support::waitUntil([&] { return receiver.seen.size() >= count; }, 5000);
     ASSERT_EQ(receiver.seen.size(), count);
     for (std::size_t i = 0; i < count; ++i) {
         const Seen& s = receiver.seen[i];
@@ -252,7 +249,7 @@ TEST(XTestDelivery, KeyCaptureReadsThePhysicalKey) {
     for (const auto& c : cases) {
         p.val[1]->clear();
         tapVk(*emitter, c.vk);
-        waitFor([&] { return !p.val[1]->text().isEmpty(); });
+        testing_support::waitUntil([&] { return !p.val[1]->text().isEmpty(); }, 5000);
         EXPECT_EQ(p.val[1]->text(), c.value) << int(c.vk);
         EXPECT_EQ(p.smb[1]->text(), c.symbol) << int(c.vk);
     }
@@ -267,7 +264,7 @@ TEST(XTestDelivery, ChosenWhenUinputIsOutOfReach) {
     Receiver receiver;
     showFocused(receiver, &receiver);
     tapVk(*c.emitter, 0x5A);
-    waitFor([&] { return receiver.seen.size() >= 2; });
+    testing_support::waitUntil([&] { return receiver.seen.size() >= 2; }, 5000);
     ASSERT_EQ(receiver.seen.size(), 2u);
     EXPECT_EQ(receiver.seen[0].key, Qt::Key_Z);
 }
@@ -307,7 +304,7 @@ TEST(XTestDelivery, CyrillicLayoutGivesTheSameVirtualKey) {
     auto emitter = openEmitter();
     ASSERT_TRUE(emitter);
     tapVk(*emitter, 65);
-    waitFor([&] { return !p.val[0]->text().isEmpty(); });
+    testing_support::waitUntil([&] { return !p.val[0]->text().isEmpty(); }, 5000);
     EXPECT_EQ(p.val[0]->text(), "65");
     EXPECT_EQ(p.smb[0]->text(), "A");
     ASSERT_EQ(pressed.keys.size(), 1u);
@@ -327,9 +324,9 @@ TEST(XTestDelivery, KeysymMissingFromTheKeymapBorrowsASpareKeycode) {
     ASSERT_TRUE(emitter);
     tapVk(*emitter, 65);
     // Apart in time: a release and a press of one key at one instant read as auto-repeat.
-    waitFor([&] { return receiver.seen.size() >= 2; });
+    testing_support::waitUntil([&] { return receiver.seen.size() >= 2; }, 5000);
     tapVk(*emitter, 65);  // the borrowed keycode stays bound while the emitter lives
-    waitFor([&] { return receiver.seen.size() >= 4; });
+    testing_support::waitUntil([&] { return receiver.seen.size() >= 4; }, 5000);
     ASSERT_EQ(receiver.seen.size(), 4u);
     for (std::size_t i = 0; i < 4; ++i) {
         EXPECT_EQ(receiver.seen[i].press, i % 2 == 0) << i;

@@ -11,6 +11,8 @@
 #include "emulator/controller_emulator.hpp"
 #include "emulator/simulated_library.hpp"
 #include "support/fake_hid_library.hpp"
+#include "support/recording_emitter.hpp"
+#include "support/recording_library.hpp"
 #include "test_app.hpp"
 #include "ui/lifecycle.hpp"
 #include "ui/status_panels.hpp"
@@ -26,20 +28,6 @@ QLineEdit* edit(QWidget& w, const char* name) {
 bool trayShown(ui::TForm1& f) {
     return f.trayIcon() && f.trayIcon()->systemTrayIcon().isVisible();
 }
-
-// The library as the window sees it at start: notes what was hooked when Connect came.
-class RecordingLibrary : public emulator::SimulatedLibrary {
-public:
-    using SimulatedLibrary::SimulatedLibrary;
-    std::function<void()> onConnect;
-    bool Connect() override {
-        hookedAtConnect =
-            receivers(SIGNAL(DeviceNotifyMessage(int, device::HidLibrary::Handle))) > 0;
-        if (onConnect) onConnect();
-        return SimulatedLibrary::Connect();
-    }
-    bool hookedAtConnect = false;
-};
 
 // A window built over its own settings file, with the steps of start-up and shutdown
 // noted as they begin and the error boxes collected instead of shown.
@@ -87,7 +75,7 @@ protected:
     std::vector<std::size_t> greeted;
     std::vector<QString> errors;
     emulator::ControllerEmulator emulator;
-    RecordingLibrary hid{emulator};
+    testing_support::RecordingLibrary hid{emulator};
     ui::LifecycleOptions options;
     std::unique_ptr<ui::TForm1> form;
 };
@@ -266,7 +254,7 @@ TEST_F(Lifecycle, SystemSettingsSteerTheKeyMapper) {
         // Only row 01 is near the codes sent; its key is A.
         writeFile(QByteArray("[Key 01]\r\nJ.Code=500\r\n[System]\r\n") + c.system);
         testing_support::FakeHidLibrary controller{7};
-        keymap::RecordingEmitter typed;
+        testing_support::RecordingEmitter typed;
         form = std::make_unique<ui::TForm1>(controller, &typed, options);
         for (const std::int32_t code : c.codes) {
             device::Report report{};
@@ -276,7 +264,7 @@ TEST_F(Lifecycle, SystemSettingsSteerTheKeyMapper) {
             controller.reads.push_back(report);
             emit controller.DeviceNotifyMessage(device::NotifyRead, 7);
         }
-        std::vector<keymap::RecordingEmitter::Event> expected;
+        std::vector<testing_support::RecordingEmitter::Event> expected;
         for (int t = 0; t < c.taps; ++t) expected.insert(expected.end(), {{65, true}, {65, false}});
         EXPECT_EQ(typed.events, expected);
         form.reset();

@@ -19,57 +19,28 @@
 #include "emulator/simulated_library.hpp"
 #include "params/parameter_fields.hpp"
 #include "params/parameter_form.hpp"
+#include "support/device_views.hpp"
+#include "support/recording_library.hpp"
+#include "support/wait.hpp"
+#include "support/widget_app.hpp"
 #include "ui/parameter_page.hpp"
 
 namespace {
-
-QApplication& app() {
-    static int argc = 1;
-    static char name[] = "test_params_ui";
-    static char* argv[] = {name, nullptr};
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    // Never destroyed: QTest's input devices are torn down by exit handlers, and a static
-    // application destroyed among them crashes on the way out.
-    static auto* instance = new QApplication(argc, argv);
-    return *instance;
-}
-
-bool waitFor(const std::function<bool()>& done, int ms = 3000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < ms) QTest::qWait(5);
-    return done();
-}
-
-// The simulated library, remembering what the program sent.
-class RecordingLibrary : public emulator::SimulatedLibrary {
-public:
-    using SimulatedLibrary::SimulatedLibrary;
-    std::vector<device::Report> sent;
-    bool Write(Handle h, const device::Report& r) override {
-        sent.push_back(r);
-        return SimulatedLibrary::Write(h, r);
-    }
-};
-
-struct NoStatus : device::StatusView {
-    void setPanelText(int, const QString&) override {}
-};
 
 // The parameters page as the window's form lays it out: the edits partly inside group
 // boxes, the check box and the two buttons.
 struct Window {
     struct AppFirst {
-        AppFirst() { app(); }
+        AppFirst() { testing_support::widgetApp(); }
     } appFirst;  // before any widget
     QWidget top;
     QWidget* Panel2;
     emulator::ControllerEmulator emulator;
-    RecordingLibrary hid{emulator};
+    testing_support::RecordingLibrary hid{emulator};
     device::Report InReport{};
     device::Report OutReport{};
     device::Measurements latest;
-    NoStatus status;
+    testing_support::NullStatus status;
     device::DeviceEventHook hook{hid, InReport, latest, status};
     std::unique_ptr<ui::ParameterPage> page;
 
@@ -98,7 +69,7 @@ struct Window {
         hid.Connect();
         top.show();
         // Connected and read notifications on before anything is asked.
-        waitFor([] { return false; }, 50);
+        testing_support::runFor(50);
     }
 
     QLineEdit* edit(const char* name) const {
@@ -193,7 +164,7 @@ TEST_P(ParameterPageRead, ClearsSendsCommandOneAndTheAnswerRefillsTheForm) {
         EXPECT_EQ(w.hid.sent[0][1], device::CmdReadParameters);
 
         const QString u1 = QStringLiteral("13") + sep + QStringLiteral("13");
-        ASSERT_TRUE(waitFor([&] { return w.page->fieldText(0) == u1; }));
+        ASSERT_TRUE(testing_support::waitUntil([&] { return w.page->fieldText(0) == u1; }, 3000));
         EXPECT_EQ(w.texts(), (QStringList{u1, "-20", "0", "40", "60", "20", "5", "1000", "500",
                                           "1000", "500", "1000", "500", "4321", "2", "200"}));
         EXPECT_TRUE(w.page->ignoreTBox()->isChecked());
@@ -212,7 +183,8 @@ TEST(ParameterPageRead, TheButtonRunsTheRead) {
     EXPECT_FALSE(w.page->ignoreTBox()->isChecked());
     ASSERT_EQ(w.hid.sent.size(), 1u);
     EXPECT_EQ(w.hid.sent[0][1], device::CmdReadParameters);
-    EXPECT_TRUE(waitFor([&] { return w.page->fieldText(0) == QStringLiteral("12,00"); }));
+    EXPECT_TRUE(testing_support::waitUntil(
+        [&] { return w.page->fieldText(0) == QStringLiteral("12,00"); }, 3000));
 }
 
 // Writing a form that a read left empty: one message with the program's caption, no

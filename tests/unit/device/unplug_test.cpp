@@ -11,6 +11,7 @@
 #include "support/device_views.hpp"
 #include "support/event_loop.hpp"
 #include "support/fake_key_table.hpp"
+#include "support/recording_emitter.hpp"
 
 using testing_support::FakeKeyTable;
 
@@ -29,7 +30,7 @@ struct Rig {
     Measurements latest;
     testing_support::FakeStatusPanels panels;
     FakeKeyTable table = FakeKeyTable::defaults();
-    keymap::RecordingEmitter emitter;
+    testing_support::RecordingEmitter emitter;
     keymap::SteadyClock clock;
     keymap::KeyMapper mapper{table, emitter, clock};
     testing_support::RecordedCodes seen;  // every code the hook routed, beside the mapper

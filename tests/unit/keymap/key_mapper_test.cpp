@@ -6,14 +6,16 @@
 #include <vector>
 
 #include "support/fake_key_table.hpp"
+#include "support/manual_clock.hpp"
+#include "support/recording_emitter.hpp"
 
 using testing_support::FakeKeyTable;
 
 namespace {
 
 using keymap::KeyMapper;
-using keymap::ManualClock;
-using keymap::RecordingEmitter;
+using testing_support::ManualClock;
+using testing_support::RecordingEmitter;
 using Ev = RecordingEmitter::Event;
 
 struct Rig {
