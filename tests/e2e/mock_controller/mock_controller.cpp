@@ -14,6 +14,9 @@
 //   --mute CMD           never answer command CMD (1 or 3)
 //   --mode OCTAL         the node's permissions (default 666)
 //   --user UID:GID       run the program as this user
+//   --ioctl              answer the report descriptor's size on the node (hidapi's open
+//                        asks for it). Every read and write on the node then passes
+//                        through this process, three context switches each.
 //   --timeout S          kill the program after S seconds (default 60), exit 124
 //
 // ACTION is one of
@@ -22,6 +25,10 @@
 //   unplug-udev          udev says "remove", the open node stays quiet
 //   unplug-silent        the node hangs up and the device is gone, udev says nothing
 //   press CODE COUNT     COUNT wheel-button reports with CODE, 10 ms apart
+//   stream CODE COUNT RATE
+//                        COUNT wheel-button reports with CODE at RATE a second (a held
+//                        button; the benchmarks' load), each logged as "MS sent N US",
+//                        US the monotonic clock in microseconds
 //
 // The controller answers command 1 with its block, keeps the block of command 2 and
 // answers command 3 with telemetry (ACC 13.81 V, ATX 12.10 V, 25.2 °C). The mock exits
@@ -77,6 +84,7 @@ struct Mock {
                                        0xE8, 0x01, 0xF4, 0x01, 0xF4, 2,    1,    0};
     std::array<std::uint16_t, 3> telemetry{920, 800, 584};
     std::set<int> mute;
+    bool ioctl = false;
     unsigned mode = 0666;
     FILE* log = nullptr;
     gint64 start = 0;
@@ -221,7 +229,7 @@ void plug() {
     // The testbed announces the node as soon as it is made: hidapi's open must find its
     // ioctl answered by then.
     GError* error = nullptr;
-    if (!umockdev_testbed_attach_ioctl(m.bed, m.node.c_str(), m.ioctls, &error))
+    if (m.ioctl && !umockdev_testbed_attach_ioctl(m.bed, m.node.c_str(), m.ioctls, &error))
         die(std::string("attach_ioctl: ") + error->message);
     // The preload library connects to these at every open, also for another user.
     for (const std::string& socket : {rootPath("/ioctl/_default"), rootPath("/ioctl" + m.node)})
@@ -272,7 +280,7 @@ void unplug(bool uevent, bool hangup) {
         umockdev_testbed_uevent(m.bed, m.raw.c_str(), "remove");
     }
     GError* error = nullptr;
-    if (!umockdev_testbed_detach_ioctl(m.bed, m.node.c_str(), &error))
+    if (m.ioctl && !umockdev_testbed_detach_ioctl(m.bed, m.node.c_str(), &error))
         die(std::string("detach_ioctl: ") + error->message);
     umockdev_testbed_remove_device(m.bed, m.usb.c_str());
     close(m.slave);
@@ -313,8 +321,33 @@ gboolean pressStep(gpointer data) {
     return G_SOURCE_REMOVE;
 }
 
+struct Stream {
+    int code;
+    int count;
+    int rate;
+    int sent = 0;
+    gint64 start = g_get_monotonic_time();
+};
+
+gboolean streamStep(gpointer data) {
+    auto* s = static_cast<Stream*>(data);
+    // Whatever is due by now, so that the rate holds however late the timer fires.
+    const gint64 due = (g_get_monotonic_time() - s->start) * s->rate / 1000000 + 1;
+    std::array<std::uint8_t, kInSize> in{};
+    in[0] = 4;
+    in[1] = static_cast<std::uint8_t>(s->code & 0xFF);
+    in[2] = static_cast<std::uint8_t>(s->code >> 8);
+    while (s->sent < s->count && s->sent < due) {
+        sendReport(in);
+        logLine("sent " + std::to_string(++s->sent) + " " + std::to_string(g_get_monotonic_time()));
+    }
+    if (s->sent < s->count) return G_SOURCE_CONTINUE;
+    delete s;
+    return G_SOURCE_REMOVE;
+}
+
 void act(const std::string& action) {
-    int code = 0, count = 0;
+    int code = 0, count = 0, rate = 0;
     if (action == "plug")
         plug();
     else if (action == "unplug")
@@ -326,6 +359,11 @@ void act(const std::string& action) {
     else if (std::sscanf(action.c_str(), "press %d %d", &code, &count) == 2 && count > 0) {
         logLine("press " + std::to_string(code) + " " + std::to_string(count));
         g_timeout_add(10, pressStep, new Press{code, count});
+    } else if (std::sscanf(action.c_str(), "stream %d %d %d", &code, &count, &rate) == 3 &&
+               count > 0 && rate > 0 && rate <= 1000000) {
+        logLine("stream " + std::to_string(code) + " " + std::to_string(count) + " " +
+                std::to_string(rate));
+        g_timeout_add(rate >= 1000 ? 1 : 1000 / rate, streamStep, new Stream{code, count, rate});
     } else
         die("unknown action \"" + action + "\"");
 }
@@ -433,6 +471,8 @@ int main(int argc, char** argv) {
             if (!m.log) die("cannot open " + path);
         } else if (a == "--mute") {
             m.mute.insert(std::atoi(value().c_str()));
+        } else if (a == "--ioctl") {
+            m.ioctl = true;
         } else if (a == "--mode") {
             m.mode = static_cast<unsigned>(std::strtoul(value().c_str(), nullptr, 8));
         } else if (a == "--user") {
