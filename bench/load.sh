@@ -33,39 +33,13 @@ done
 export DREVONIX_DEMO_EXE=$build/bin/drevonix-demo
 . "$root/tests/e2e/lib/desktop.sh"
 . "$root/tests/e2e/lib/demo.sh"
+. "$here/lib.sh"
 demo_need
 need_tools awk realpath
 
 HZ=$(getconf CLK_TCK)
 RATE=1000
 CODE=700
-
-figure() {
-    printf '%s: %s\n' "$1" "$2"
-    [ -z "$out" ] || printf '%s: %s\n' "$1" "$2" >>"$out"
-}
-
-now_ns() { date +%s%N; }
-
-# utime + stime of the whole process (fields 14 and 15; the name in field 2 may hold
-# blanks, so count from the closing parenthesis).
-cpu_ticks() {
-    local line rest
-    read -r line <"/proc/$1/stat" || return 1
-    rest=${line##*) }
-    set -- $rest
-    echo $((${12} + ${13}))
-}
-
-# Time on the CPU of every live thread, in nanoseconds: finer than the clock ticks, for the
-# idle figures (threads that have ended are not counted).
-cpu_ns() {
-    local f t sum=0
-    for f in /proc/"$1"/task/*/schedstat; do
-        read -r t _ <"$f" 2>/dev/null && sum=$((sum + t))
-    done
-    echo "$sum"
-}
 
 rss_kb() { awk '/^VmRSS:/ { print $2 }' "/proc/$1/status"; }
 hwm_kb() { awk '/^VmHWM:/ { print $2 }' "/proc/$1/status"; }
@@ -79,11 +53,6 @@ cpu_share() {
     kill -0 "$pid" 2>/dev/null || fail "the demo ended during the measurement"
     awk -v t=$((t1 - t0)) -v hz="$HZ" -v w=$((w1 - w0)) -v n=$((n1 - n0)) \
         'BEGIN { printf "%.3f %% (%d ticks of 1/%d s in %.1f s; schedstat %.4f %%)", 100 * t / hz / (w / 1e9), t, hz, w / 1e9, 100 * n / w }'
-}
-
-machine() {
-    printf '%s, %s cores, load %s' "$(awk -F': ' '/^model name/ { print $2; exit }' /proc/cpuinfo)" \
-        "$(nproc)" "$(cut -d' ' -f1-3 /proc/loadavg)"
 }
 
 desktop_start
