@@ -223,7 +223,9 @@ TEST(KeyTableView, TextsTicksAndFocus) {
     EXPECT_EQ(v.focusedCodeRow(), 0);
 }
 
-TEST(KeyTableView, WheelCodeLandsInFocusedCodeFieldOnFiringReportsOnly) {
+// Which reports capture is the key mapper's rule (its own tests); here, that a capture
+// reaches the real edit that has the focus and no other.
+TEST(KeyTableView, WheelCodeLandsInTheFocusedCodeField) {
     Page p;
     for (int row = 1; row <= keymap::KeyTableRows; ++row)
         p.edit("jcode", row)->setText(QStringLiteral("1024"));
@@ -233,16 +235,8 @@ TEST(KeyTableView, WheelCodeLandsInFocusedCodeFieldOnFiringReportsOnly) {
     p.focus(p.edit("jcode", 5));
     p.edit("jcode", 5)->setText(QStringLiteral("typed"));
     mapper.JoyCode(517);
-    EXPECT_EQ(p.edit("jcode", 5)->text(), "517");
-    p.edit("jcode", 5)->setText(QStringLiteral("typed"));
-    for (int i = 2; i <= 200; ++i) mapper.JoyCode(518);
-    EXPECT_EQ(p.edit("jcode", 5)->text(), "typed");
-    mapper.JoyCode(519);  // report 201: the first repeat
-    EXPECT_EQ(p.edit("jcode", 5)->text(), "519");
     for (int row = 1; row <= keymap::KeyTableRows; ++row)
-        if (row != 5) {
-            EXPECT_EQ(p.edit("jcode", row)->text(), "1024");
-        }
+        EXPECT_EQ(p.edit("jcode", row)->text(), row == 5 ? "517" : "1024") << row;
 }
 
 TEST(WindowActivation, FollowsTheWindow) {
