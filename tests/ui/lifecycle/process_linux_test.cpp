@@ -8,7 +8,7 @@
 #include <QTest>
 #include <csignal>
 
-#include "test_app.hpp"
+#include "support/program_app.hpp"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <stdexcept>
 
 #include "app/error_box.hpp"
-#include "app_test_main.hpp"
+#include "support/program_app.hpp"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <functional>
 #include <vector>
 
-#include "app_test_main.hpp"
+#include "support/program_app.hpp"
 #include "ui/greeting.hpp"
 #include "ui/key_table_page.hpp"
 #include "ui/tray_icon.hpp"

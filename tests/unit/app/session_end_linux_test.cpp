@@ -5,7 +5,7 @@
 #include <csignal>
 
 #include "app/session_end.hpp"
-#include "app_test_main.hpp"
+#include "support/program_app.hpp"
 
 namespace {
 

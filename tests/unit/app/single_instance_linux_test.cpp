@@ -12,7 +12,7 @@
 #include <QTest>
 
 #include "app/single_instance.hpp"
-#include "app_test_main.hpp"
+#include "support/program_app.hpp"
 
 namespace {
 

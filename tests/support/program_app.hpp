@@ -3,10 +3,11 @@
 #include "app/error_box.hpp"
 #include "app/program.hpp"
 
-// The one application object of this test program, with the program's title.
+// The one application object of a test program that needs the program's own (error
+// boxes, quitting), set up as the program sets it up. Made on first use, never destroyed.
 inline app::Application& testApp() {
     static int argc = 1;
-    static char name[] = "test_lifecycle";
+    static char name[] = "drevonix_test";
     static char* argv[] = {name, nullptr};
     static auto* instance = [] {
         auto* a = new app::Application(argc, argv);
