@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
@@ -9,15 +8,9 @@
 #include <string>
 #include <vector>
 
-namespace {
+#include "support/event_loop.hpp"
 
-QCoreApplication& app() {
-    static int argc = 1;
-    static char name[] = "test_cli";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication instance(argc, argv);
-    return instance;
-}
+namespace {
 
 struct CliRun {
     int exitCode = -1;
@@ -29,7 +22,6 @@ struct CliRun {
 // Runs the tool and waits for it, at most `timeoutMs`; a hanging tool is killed and fails.
 CliRun cli(const QStringList& args, int timeoutMs = 15000,
            const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
-    app();
     QProcess p;
     p.setProcessEnvironment(env);
     QElapsedTimer clock;
