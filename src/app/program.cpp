@@ -1,6 +1,7 @@
 #include "app/program.hpp"
 
 #include <QApplication>
+#include <QMessageBox>
 
 #include "app/error_box.hpp"
 #include "app/session_end.hpp"
@@ -30,8 +31,26 @@ int runProgram(Application& application, device::HidLibrary& hid) {
             qWarning("%s: already running; its window has been brought up",
                      qPrintable(QCoreApplication::applicationName()));
             return 0;
+        case SingleInstance::Role::Typist: {
+            // drevonix-cli keys types the wheel buttons already; a second key mapper would
+            // type every key twice, and there is no window to bring up instead.
+            const QString holder = instance.holder();
+            qWarning("drevonix: the wheel buttons are typed already by %s",
+                     qPrintable(holder.isEmpty() ? QStringLiteral("drevonix-cli keys") : holder));
+            QMessageBox box(QMessageBox::Information, Application::title(),
+                            QStringLiteral("Кнопки руля уже переводит в нажатия клавиш "
+                                           "drevonix-cli keys. Второй экземпляр нажимал бы каждую "
+                                           "клавишу дважды, поэтому программа закрывается.\n\n"
+                                           "Чтобы работать с окном, остановите его: systemctl "
+                                           "--user stop drevonix-keys."),
+                            QMessageBox::Ok);
+            box.exec();
+            return 1;
+        }
         case SingleInstance::Role::Failed:
-            qWarning("drevonix: another instance holds %s and does not answer",
+            qWarning("drevonix: %s holds %s and does not answer",
+                     qPrintable(instance.holder().isEmpty() ? QStringLiteral("another instance")
+                                                            : instance.holder()),
                      qPrintable(instance.lockPath()));
             return 1;
     }

@@ -37,15 +37,6 @@ private:
 
 }  // namespace
 
-SessionEnd::SessionEnd(QObject* parent) : QObject(parent) {}
-
-// Removing the filter from the application is the filter's own destructor's work.
-SessionEnd::~SessionEnd() = default;
-
-bool SessionEnd::watchSignals() {
-    return false;
-}
-
 void SessionEnd::watchSessionManager(QGuiApplication& app, QWidget& mainWindow) {
     // The main window starts hidden and may never be shown; without a native window it
     // would never be asked, and the settings would not be saved.

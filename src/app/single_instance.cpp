@@ -12,6 +12,8 @@ namespace app {
 namespace {
 
 const QByteArray RaiseRequest = QByteArrayLiteral("raise\n");
+// A typist's answer to it: there is no window to raise.
+const QByteArray TypistAnswer = QByteArrayLiteral("typist\n");
 
 }  // namespace
 
@@ -69,10 +71,32 @@ SingleInstance::Role SingleInstance::claim() {
             return Role::First;
         }
         if (lock_->error() != QLockFile::LockFailedError) return Role::Failed;
-        if (askFirst()) return Role::Second;
+        QByteArray reply;
+        if (askFirst(&reply)) return reply == TypistAnswer ? Role::Typist : Role::Second;
         QThread::msleep(100);
     }
     return Role::Failed;
+}
+
+bool SingleInstance::claimAsTypist() {
+    typist_ = true;
+    lock_ = std::make_unique<QLockFile>(lockPath());
+    lock_->setStaleLockTime(0);
+    if (!lock_->tryLock(0)) return false;
+    // Without the socket a window program started later waits for an answer, gives up and
+    // ends all the same: still one key mapper.
+    if (!listen())
+        qWarning("drevonix-cli: cannot listen on %s: %s", qPrintable(serverName()),
+                 qPrintable(server_->errorString()));
+    return true;
+}
+
+QString SingleInstance::holder() const {
+    qint64 pid = 0;
+    QString host;
+    QString program;
+    if (!lock_ || !lock_->getLockInfo(&pid, &host, &program)) return {};
+    return QStringLiteral("%1 (process %2)").arg(program).arg(pid);
 }
 
 bool SingleInstance::listen() {
@@ -86,22 +110,32 @@ bool SingleInstance::listen() {
         while (QLocalSocket* s = server_->nextPendingConnection()) {
             connect(s, &QLocalSocket::disconnected, s, &QObject::deleteLater);
             connect(s, &QLocalSocket::readyRead, this, [this, s] {
-                if (s->readAll().contains(RaiseRequest.trimmed())) emit raiseRequested();
-                s->disconnectFromServer();
+                if (!s->readAll().contains(RaiseRequest.trimmed())) {
+                    s->disconnectFromServer();
+                } else if (typist_) {
+                    s->write(TypistAnswer);
+                    s->disconnectFromServer();  // after the answer is written
+                } else {
+                    emit raiseRequested();
+                    s->disconnectFromServer();
+                }
             });
         }
     });
     return true;
 }
 
-bool SingleInstance::askFirst() {
+bool SingleInstance::askFirst(QByteArray* reply) {
     QLocalSocket socket;
     socket.connectToServer(serverName());
     if (!socket.waitForConnected(500)) return false;
     socket.write(RaiseRequest);
     if (!socket.waitForBytesWritten(500)) return false;
-    // Wait for the first to take it, so that our exit cannot cut the request short.
+    // Wait for the first to take it, so that our exit cannot cut the request short; a
+    // typist answers before it hangs up.
+    if (socket.waitForReadyRead(500)) *reply = socket.readAll();
     socket.waitForDisconnected(500);
+    *reply += socket.readAll();
     return true;
 }
 

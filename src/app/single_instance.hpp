@@ -14,7 +14,9 @@ namespace app {
 // program's window up instead.
 //
 // The lock file decides who is first (a lock left by a crashed process is taken over);
-// the local socket carries the second start's request to the first.
+// the local socket carries the second start's request to the first. drevonix-cli keys,
+// which types the wheel buttons without a window, takes the same lock as a typist: it has
+// no window to bring up, and says so to a window program that asks.
 class SingleInstance : public QObject {
     Q_OBJECT
 public:
@@ -24,13 +26,21 @@ public:
                             QObject* parent = nullptr);
     ~SingleInstance() override;
 
-    enum class Role { First, Second, Failed };
+    enum class Role { First, Second, Typist, Failed };
 
     // First: the lock is ours, and we listen for later starts when we can. Second: another
-    // process holds the lock and has been asked to show its window. Failed: neither (a
-    // lock we cannot take and no one answering); the caller should not run a second key
-    // mapper.
+    // process holds the lock and has been asked to show its window. Typist: the holder is
+    // a typist without a window. Failed: none of these (a lock we cannot take and no one
+    // answering); the caller should not run a second key mapper.
     Role claim();
+
+    // For a typist: takes the lock or gives up at once, never asking the holder for its
+    // window. Once it is ours, a window program that asks is told that a typist runs.
+    bool claimAsTypist();
+
+    // Who holds the lock, e.g. "drevonix (process 1234)"; empty when the lock file does
+    // not say.
+    QString holder() const;
 
     // The name shared by the lock file and the socket, from the user and the settings path.
     static QString keyFor(const QString& settingsPath);
@@ -51,12 +61,14 @@ private:
     static QString defaultRuntimeDir();
 
     bool listen();
-    bool askFirst();
+    // Whether the holder answered; `reply` is what it said.
+    bool askFirst(QByteArray* reply);
 
     QString key_;
     QString dir_;
     std::unique_ptr<QLockFile> lock_;
     QLocalServer* server_ = nullptr;
+    bool typist_ = false;
 };
 
 }  // namespace app

@@ -93,6 +93,10 @@ struct Parser {
             if (o.command != Command::Read || !commandSeen)
                 return fail(QStringLiteral("--raw belongs to the command read"));
             o.raw = true;
+        } else if (arg == QLatin1String("--verbose")) {
+            if (o.command != Command::Keys || !commandSeen)
+                return fail(QStringLiteral("--verbose belongs to the command keys"));
+            o.verbose = true;
         } else if (matches(arg, QStringLiteral("--count"))) {
             if (!commandSeen || (o.command != Command::Watch && o.command != Command::Buttons))
                 return fail(QStringLiteral("--count belongs to the commands watch and buttons"));
@@ -121,6 +125,7 @@ struct Parser {
         static const std::pair<const char*, Command> names[] = {
             {"status", Command::Status},   {"read", Command::Read},   {"watch", Command::Watch},
             {"buttons", Command::Buttons}, {"write", Command::Write}, {"help", Command::Help},
+            {"keys", Command::Keys},
         };
         for (const auto& [name, cmd] : names) {
             if (arg == QLatin1String(name)) {
@@ -155,7 +160,9 @@ struct Parser {
         if (!result.error.isEmpty()) return result;
         Options& o = result.options;
         if (!commandSeen)
-            fail(QStringLiteral("no command given (status, read, watch, buttons, write)"));
+            fail(QStringLiteral("no command given (status, read, watch, buttons, write, keys)"));
+        else if (o.command == Command::Keys && o.simulate)
+            fail(QStringLiteral("keys types the real controller's buttons: no --simulate"));
         else if (!o.simulate && !simOptionsGiven.isEmpty())
             fail(QStringLiteral("%1 needs --simulate").arg(simOptionsGiven.first()));
         else if (o.command == Command::Write && o.assignments.isEmpty())
@@ -191,6 +198,15 @@ QString usageText() {
         "  write NAME=VALUE ...   changes the named parameters (names as printed by read) and\n"
         "                         writes the block; the others keep the controller's values.\n"
         "                         A value out of its range is refused and nothing is sent.\n"
+        "  keys [--verbose]       types the wheel buttons as the window program does, without\n"
+        "                         a window: the key table, Differ, Val.First and Val.Next from\n"
+        "                         the same Control.ini (never written), through uinput where\n"
+        "                         /dev/uinput may be written, else XTest on $DISPLAY. Waits for\n"
+        "                         the controller and outlives unplugging it. SIGHUP reads\n"
+        "                         the file again, SIGTERM and SIGINT end it. --verbose prints\n"
+        "                         \"code=N entry=NN key=VK modifiers=Shift+Ctrl\" per keystroke.\n"
+        "                         One typist per user and file: it does not start while\n"
+        "                         drevonix runs, nor drevonix while it runs.\n"
         "\n"
         "Options:\n"
         "  --simulate             use the built-in controller emulator instead of USB\n"
@@ -210,7 +226,8 @@ QString usageText() {
         "Exit status:\n"
         "  0  done\n"
         "  1  no controller attached (status: \"not connected\"), one that may not be\n"
-        "     opened (stderr says where it is and why), or it was unplugged\n"
+        "     opened (stderr says where it is and why), or it was unplugged; keys:\n"
+        "     another typist runs, or there is no way to type\n"
         "  2  bad arguments, with a one-line message naming what is wrong (also a\n"
         "     STATE file that cannot be written)\n"
         "  3  no answer from the controller in time (2 s for a block, 1 s for measurements)\n");

@@ -13,9 +13,10 @@ enum ExitCode : int {
     ExitNoController = 1,
     ExitBadArguments = 2,
     ExitNoAnswer = 3,
+    ExitCannotType = 1,  // keys: another typist runs, or no way to type
 };
 
-enum class Command { Help, Version, Status, Read, Watch, Buttons, Write };
+enum class Command { Help, Version, Status, Read, Watch, Buttons, Write, Keys };
 
 struct SimulatedPress {
     int code = 0;
@@ -33,6 +34,7 @@ struct Options {
     bool raw = false;                // read --raw
     std::optional<long long> count;  // watch, buttons
     QStringList assignments;         // write
+    bool verbose = false;            // keys
 };
 
 struct ParseResult {

@@ -1,15 +1,22 @@
 #include "cli/cli_session.hpp"
 
+#include <QCoreApplication>
 #include <QTimer>
+#include <csignal>
 
+#include "app/signal_watch.hpp"
+#include "app/single_instance.hpp"
+#include "cli/keys_typist.hpp"
 #include "common/number_format.hpp"
 #include "device/commands.hpp"
 #include "device/hidapi/hidapi_library.hpp"
 #include "device/open_failure.hpp"
 #include "emulator/simulated_library.hpp"
+#include "keymap/emitters/emitter_choice.hpp"
 #include "params/cli_assignments.hpp"
 #include "params/parameter_fields.hpp"
 #include "params/parameter_form.hpp"
+#include "settings/settings_path.hpp"
 
 namespace cli {
 namespace {
@@ -41,8 +48,9 @@ Session::Session(const Options& options, QTextStream& out, QTextStream& err)
 }
 
 Session::~Session() {
-    // The hook refers to the library; the library to the emulator.
+    // The hook refers to the typist's mapper and to the library; the library to the emulator.
     hook_.reset();
+    typist_.reset();
     hid_.reset();
     emulator_.reset();
 }
@@ -61,6 +69,10 @@ void Session::showParameters(const device::ParameterValues& values) {
 }
 
 void Session::JoyCode(const std::int32_t& code) {
+    if (typist_) {
+        typist_->mapper().JoyCode(code);
+        return;
+    }
     const qint64 now = clock_.elapsed();
     const bool newPress = !anyButtonReport_ || now - lastButtonReportMs_ > kPressGapMs;
     anyButtonReport_ = true;
@@ -199,6 +211,7 @@ int Session::run() {
         out_.flush();
         return ExitDone;
     }
+    if (options_.command == Command::Keys) return keys();
     // Refuse a bad write before touching the device: nothing may be sent then.
     if (options_.command == Command::Write) {
         const auto check = params::checkAssignments(options_.assignments);
@@ -327,6 +340,68 @@ int Session::write() {
         return fail(ExitBadArguments,
                     QStringLiteral("cannot write the state file \"%1\"").arg(options_.statePath));
     return ExitDone;
+}
+
+}  // namespace cli
+
+namespace cli {
+
+int Session::keys() {
+    const QString path = settings::settingsPathFor(QCoreApplication::applicationDirPath());
+    // One typist per user and settings file, the window program included: a second would
+    // type every press twice.
+    app::SingleInstance instance(path);
+    if (!instance.claimAsTypist()) {
+        const QString holder = instance.holder();
+        return fail(ExitCannotType,
+                    QStringLiteral("the wheel buttons are typed already by %1; not starting a "
+                                   "second typist")
+                        .arg(holder.isEmpty() ? QStringLiteral("another program") : holder));
+    }
+    const keymap::EmitterChoice emitter = keymap::chooseEmitter();
+    if (emitter.backend == QLatin1String("none")) return ExitCannotType;
+    typist_ = std::make_unique<KeysTypist>(path, *emitter.emitter, out_, err_, options_.verbose);
+
+    // SIGHUP reads the table again; SIGTERM and SIGINT end the run as asked for.
+    QEventLoop running;
+    app::SignalWatch watch;
+    watch.watch();
+    connect(&watch, &app::SignalWatch::arrived, this, [&](int signo) {
+        if (signo == SIGHUP) return typist_->reload();
+        running.exit(ExitDone);
+    });
+
+    attach();
+    // Whatever happens to the controller from here on, we wait for it and type again.
+    unplugged_ = false;
+    connect(hid_.get(), &HidLibrary::DeviceNotifyMessage, this, [this] {
+        unplugged_ = false;
+        sayControllerState();
+    });
+    connect(hid_.get(), &HidLibrary::openFailed, this, [this](HidLibrary::Handle h) {
+        err_ << "drevonix-cli: " << device::openFailureText(hid_->devicePath(h), hid_->openError(h))
+             << Qt::endl;
+    });
+    const HidLibrary::Handle h =
+        hid_->GetHandle(device::ControllerVendorId, device::ControllerProductId);
+    if (const int error = h ? hid_->openError(h) : 0)
+        err_ << "drevonix-cli: " << device::openFailureText(hid_->devicePath(h), error) << Qt::endl;
+    sayControllerState();
+    return running.exec();
+}
+
+void Session::sayControllerState() {
+    const HidLibrary::Handle h =
+        hid_->GetHandle(device::ControllerVendorId, device::ControllerProductId);
+    const int state = h != 0 && hid_->openError(h) == 0 ? 1 : 0;
+    if (state == controllerState_) return;
+    const bool first = controllerState_ < 0;
+    controllerState_ = state;
+    if (state)
+        err_ << "drevonix-cli: typing the wheel buttons of " << panels_[1] << Qt::endl;
+    else
+        err_ << "drevonix-cli: " << (first ? "no controller attached" : "the controller is gone")
+             << "; waiting for it" << Qt::endl;
 }
 
 }  // namespace cli

@@ -16,6 +16,8 @@
 
 namespace cli {
 
+class KeysTypist;
+
 // One run of the tool: the library (real or emulated), DeviceEventHook as the program has
 // it, and the command on top. Every wait runs the event loop and has a deadline.
 class Session : public QObject,
@@ -53,6 +55,8 @@ private:
     int watch();
     int buttons();
     int write();
+    int keys();
+    void sayControllerState();
 
     void startNextPress();
     void line(const QString& text);
@@ -83,6 +87,9 @@ private:
 
     std::deque<SimulatedPress> pendingPresses_;
     bool simulatedPressesDone_ = false;
+
+    std::unique_ptr<KeysTypist> typist_;  // keys: takes the wheel-button reports
+    int controllerState_ = -1;            // keys: what was last said (-1 nothing yet)
 
     QEventLoop* loop_ = nullptr;
 };

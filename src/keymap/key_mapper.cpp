@@ -16,24 +16,30 @@ std::int32_t entryCode(const KeyTableView& table, int row) {
     return parseWholeNumber(table.text(row, KeyField::JCode)).value_or(0);
 }
 
-void sendEntryKeystroke(const KeyTableView& table, int row, KeyEmitter& emitter) {
-    const bool shift = table.tick(row, KeyTick::Shift);
-    const bool ctrl = table.tick(row, KeyTick::Ctrl);
-    const bool alt = table.tick(row, KeyTick::Alt);
+Keystroke entryKeystroke(const KeyTableView& table, int row) {
+    Keystroke k;
+    k.shift = table.tick(row, KeyTick::Shift);
+    k.ctrl = table.tick(row, KeyTick::Ctrl);
+    k.alt = table.tick(row, KeyTick::Alt);
     const QString value = table.text(row, KeyField::Value);
-
-    if (shift) emitter.key(VkShift, true);
-    if (ctrl) emitter.key(VkControl, true);
-    if (alt) emitter.key(VkMenu, true);
     if (!value.isEmpty()) {
-        const std::int32_t k = parseWholeNumber(value).value_or(VkEscape);
-        const auto vk = static_cast<std::uint8_t>(static_cast<std::uint32_t>(k) & 0xFFu);
-        emitter.key(vk, true);
-        emitter.key(vk, false);
+        const std::int32_t n = parseWholeNumber(value).value_or(VkEscape);
+        k.vk = static_cast<std::uint8_t>(static_cast<std::uint32_t>(n) & 0xFFu);
     }
-    if (alt) emitter.key(VkMenu, false);
-    if (ctrl) emitter.key(VkControl, false);
-    if (shift) emitter.key(VkShift, false);
+    return k;
+}
+
+void sendKeystroke(const Keystroke& k, KeyEmitter& emitter) {
+    if (k.shift) emitter.key(VkShift, true);
+    if (k.ctrl) emitter.key(VkControl, true);
+    if (k.alt) emitter.key(VkMenu, true);
+    if (k.vk) {
+        emitter.key(*k.vk, true);
+        emitter.key(*k.vk, false);
+    }
+    if (k.alt) emitter.key(VkMenu, false);
+    if (k.ctrl) emitter.key(VkControl, false);
+    if (k.shift) emitter.key(VkShift, false);
 }
 
 KeyMapper::KeyMapper(KeyTableView& table, KeyEmitter& emitter, const Clock& clock)
@@ -71,7 +77,10 @@ void KeyMapper::JoyCode(const std::int32_t& code) {
     for (int row = 1; row <= KeyTableRows; ++row) {
         const std::int64_t distance = std::llabs(static_cast<std::int64_t>(code) -
                                                  static_cast<std::int64_t>(entryCode(table_, row)));
-        if (distance < differ) sendEntryKeystroke(table_, row, emitter_);
+        if (distance >= differ) continue;
+        const Keystroke k = entryKeystroke(table_, row);
+        sendKeystroke(k, emitter_);
+        if (observer_) observer_(code, row, k);
     }
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 
 #include "device/device_event_hook.hpp"
 #include "keymap/clock.hpp"
@@ -21,10 +23,16 @@ void CaptureCode(KeyTableView& table, std::int32_t code);
 // Reads a row's wheel code: an empty or unreadable text counts as 0.
 std::int32_t entryCode(const KeyTableView& table, int row);
 
-// Sends the keystroke of one row: ticked modifiers down, the key tapped, modifiers up.
-// An empty key text sends modifiers only; an unreadable one sends Escape; only the low
-// eight bits of the number are the virtual key.
-void sendEntryKeystroke(const KeyTableView& table, int row, KeyEmitter& emitter);
+// What one row types: the ticked modifiers and the key. An empty key text means no key; an
+// unreadable one means Escape; only the low eight bits of the number are the virtual key.
+struct Keystroke {
+    bool shift = false, ctrl = false, alt = false;
+    std::optional<std::uint8_t> vk;
+};
+Keystroke entryKeystroke(const KeyTableView& table, int row);
+
+// Sends a keystroke: ticked modifiers down, the key tapped, modifiers up.
+void sendKeystroke(const Keystroke& k, KeyEmitter& emitter);
 
 // Turns wheel-button reports into keystrokes: counts the reports of a press, lets the
 // first one and the auto-repeats fire, captures the code into a focused code field and,
@@ -47,6 +55,10 @@ public:
     void setWindowActive(bool active) { windowActive_ = active; }
     bool WindowActive() const { return windowActive_; }
 
+    // Told of every keystroke sent, after it was sent: the report's code, the row, what it typed.
+    using KeystrokeObserver = std::function<void(std::int32_t code, int row, const Keystroke&)>;
+    void setKeystrokeObserver(KeystrokeObserver observer) { observer_ = std::move(observer); }
+
     std::int32_t ReportCount() const { return reportCount_; }
     std::int64_t LastReportTime() const { return lastReportTime_; }
 
@@ -60,6 +72,7 @@ private:
     KeyEmitter& emitter_;
     const Clock& clock_;
     SystemSettings settings_;
+    KeystrokeObserver observer_;
     bool windowActive_ = false;
     std::int32_t reportCount_ = 0;
     std::int64_t lastReportTime_ = 0;

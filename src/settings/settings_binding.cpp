@@ -52,8 +52,7 @@ RowDefaults rowDefaults(int row) {
             QString::fromUtf8(kDescriptions[static_cast<std::size_t>(row - 1)])};
 }
 
-void load(const IniFile& ini, keymap::KeyTableView& keys, WindowPositionView& window,
-          keymap::SystemSettings& system) {
+void loadKeyTable(const IniFile& ini, keymap::KeyTableView& keys) {
     for (int row = 1; row <= keymap::KeyTableRows; ++row) {
         const QString section = rowSection(row);
         const RowDefaults defaults = rowDefaults(row);
@@ -67,12 +66,21 @@ void load(const IniFile& ini, keymap::KeyTableView& keys, WindowPositionView& wi
         keys.setText(row, KeyField::Descript,
                      ini.readString(section, kDescript, defaults.descript));
     }
-    window.setLeft(ini.readInteger(kPosition, kLeft, DefaultLeft));
-    window.setTop(ini.readInteger(kPosition, kTop, DefaultTop));
+}
+
+void loadSystemSettings(const IniFile& ini, keymap::SystemSettings& system) {
     const keymap::SystemSettings defaults;
     system.Differ = ini.readInteger(kSystem, kDiffer, defaults.Differ);
     system.ValFirst = ini.readInteger(kSystem, kValFirst, defaults.ValFirst);
     system.ValNext = ini.readInteger(kSystem, kValNext, defaults.ValNext);
+}
+
+void load(const IniFile& ini, keymap::KeyTableView& keys, WindowPositionView& window,
+          keymap::SystemSettings& system) {
+    loadKeyTable(ini, keys);
+    window.setLeft(ini.readInteger(kPosition, kLeft, DefaultLeft));
+    window.setTop(ini.readInteger(kPosition, kTop, DefaultTop));
+    loadSystemSettings(ini, system);
 }
 
 void Save_all(IniFile& ini, const keymap::KeyTableView& keys, const WindowPositionView& window,

@@ -39,6 +39,11 @@ RowDefaults rowDefaults(int row);
 void load(const IniFile& ini, keymap::KeyTableView& keys, WindowPositionView& window,
           keymap::SystemSettings& system);
 
+// The two parts of load() that a mapper without a window needs: the twelve rows, and the
+// three system settings.
+void loadKeyTable(const IniFile& ini, keymap::KeyTableView& keys);
+void loadSystemSettings(const IniFile& ini, keymap::SystemSettings& system);
+
 // Writes all 89 values (12 rows of 7 keys, the position, the system settings unchanged)
 // and saves the file once. The file is read again first, so that lines someone changed
 // on disk since the start are kept as they are now. Throws WriteError; the old file then

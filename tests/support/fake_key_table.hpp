@@ -1,18 +1,12 @@
 #pragma once
 
-#include <array>
-
-#include "keymap/key_table_view.hpp"
+#include "keymap/key_table_data.hpp"
 
 namespace testing_support {
 
-// The key table's controls as plain data.
-struct FakeKeyTable final : keymap::KeyTableView {
-    struct Row {
-        QString jcode, symbol, value, descript;
-        bool shift = false, ctrl = false, alt = false;
-    };
-
+// The key table's controls as plain data, with a focus to capture into and a count of
+// the texts written.
+struct FakeKeyTable final : keymap::KeyTableData {
     // As the settings file's defaults leave it: code 1024 everywhere, keys A..L.
     static FakeKeyTable defaults() {
         FakeKeyTable t;
@@ -24,39 +18,12 @@ struct FakeKeyTable final : keymap::KeyTableView {
         return t;
     }
 
-    QString& field(int row, keymap::KeyField f) {
-        Row& r = rows.at(row - 1);
-        switch (f) {
-            case keymap::KeyField::JCode:
-                return r.jcode;
-            case keymap::KeyField::Symbol:
-                return r.symbol;
-            case keymap::KeyField::Value:
-                return r.value;
-            case keymap::KeyField::Descript:
-                break;
-        }
-        return r.descript;
-    }
-    bool& box(int row, keymap::KeyTick b) {
-        Row& r = rows.at(row - 1);
-        return b == keymap::KeyTick::Shift ? r.shift : b == keymap::KeyTick::Ctrl ? r.ctrl : r.alt;
-    }
-
-    QString text(int row, keymap::KeyField f) const override {
-        return const_cast<FakeKeyTable*>(this)->field(row, f);
-    }
     void setText(int row, keymap::KeyField f, const QString& t) override {
-        field(row, f) = t;
+        KeyTableData::setText(row, f, t);
         ++writes;
     }
-    bool tick(int row, keymap::KeyTick b) const override {
-        return const_cast<FakeKeyTable*>(this)->box(row, b);
-    }
-    void setTick(int row, keymap::KeyTick b, bool on) override { box(row, b) = on; }
     int focusedCodeRow() const override { return focus; }
 
-    std::array<Row, keymap::KeyTableRows> rows;
     int focus = 0;
     int writes = 0;
 };

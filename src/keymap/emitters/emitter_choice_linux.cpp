@@ -1,5 +1,7 @@
 #include "keymap/emitters/emitter_choice.hpp"
 
+#include <QCoreApplication>
+
 #include <unistd.h>
 #include <cerrno>
 
@@ -10,8 +12,9 @@ namespace keymap {
 
 namespace {
 
+// Under the name of whichever program chose: drevonix, drevonix-demo or drevonix-cli.
 EmitterChoice say(EmitterChoice c) {
-    qWarning("drevonix: %s", qPrintable(c.message));
+    qWarning("%s: %s", qPrintable(QCoreApplication::applicationName()), qPrintable(c.message));
     return c;
 }
 

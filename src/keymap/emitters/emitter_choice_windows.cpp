@@ -1,5 +1,7 @@
 #include "keymap/emitters/emitter_choice.hpp"
 
+#include <QCoreApplication>
+
 #include "keymap/emitters/keybd_event_emitter.hpp"
 
 namespace keymap {
@@ -9,7 +11,7 @@ namespace keymap {
 EmitterChoice chooseEmitter(const QString&, const QString&) {
     EmitterChoice c{std::make_unique<KeybdEventEmitter>(), QStringLiteral("keybd_event"),
                     QStringLiteral("keystrokes through keybd_event")};
-    qWarning("drevonix: %s", qPrintable(c.message));
+    qWarning("%s: %s", qPrintable(QCoreApplication::applicationName()), qPrintable(c.message));
     return c;
 }
 

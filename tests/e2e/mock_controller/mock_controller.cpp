@@ -10,7 +10,9 @@
 //   --control FIFO       read ACTION lines from FIFO (created if missing)
 //   --log FILE           what happened, one line each: "MS plug /dev/hidraw0",
 //                        "MS out 00 03 00 ..." (every output report, 65 bytes),
-//                        "MS stale ..." (one written to a node after its unplug), ...
+//                        "MS stale ..." (one written to a node after its unplug),
+//                        "MS report CODE US" (a wheel-button report sent, US its time on
+//                        CLOCK_MONOTONIC in microseconds, the X server's clock), ...
 //   --mute CMD           never answer command CMD (1 or 3)
 //   --mode OCTAL         the node's permissions (default 666)
 //   --user UID:GID       run the program as this user
@@ -32,8 +34,8 @@
 //
 // The controller answers command 1 with its block, keeps the block of command 2 and
 // answers command 3 with telemetry (ACC 13.81 V, ATX 12.10 V, 25.2 °C). The mock exits
-// with the program's status (128 + signal when it was killed); SIGTERM and SIGINT are
-// passed on to the program.
+// with the program's status (128 + signal when it was killed); SIGTERM, SIGINT and SIGHUP
+// are passed on to the program.
 #include <errno.h>
 #include <fcntl.h>
 #include <glib-unix.h>
@@ -315,6 +317,8 @@ gboolean pressStep(gpointer data) {
     in[0] = 4;
     in[1] = static_cast<std::uint8_t>(p->code & 0xFF);
     in[2] = static_cast<std::uint8_t>(p->code >> 8);
+    if (m.master >= 0)
+        logLine("report " + std::to_string(p->code) + " " + std::to_string(g_get_monotonic_time()));
     sendReport(in);
     if (--p->left > 0) return G_SOURCE_CONTINUE;
     delete p;
@@ -524,6 +528,7 @@ int main(int argc, char** argv) {
     g_child_watch_add(m.child, onChild, nullptr);
     g_unix_signal_add(SIGTERM, passSignal, GINT_TO_POINTER(SIGTERM));
     g_unix_signal_add(SIGINT, passSignal, GINT_TO_POINTER(SIGINT));
+    g_unix_signal_add(SIGHUP, passSignal, GINT_TO_POINTER(SIGHUP));
     g_timeout_add_seconds(static_cast<guint>(timeoutS), timedOut, nullptr);
     for (auto& [ms, action] : schedule)
         g_timeout_add(static_cast<guint>(ms), scheduled, new std::string(action));

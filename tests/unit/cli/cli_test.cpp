@@ -314,6 +314,9 @@ TEST(Cli, BadArgumentsNameWhatIsWrong) {
         {"--sim-press 700:5 buttons", "needs --simulate"},
         {"--sim-unplugged status", "needs --simulate"},
         {"--simulate write", "NAME=VALUE"},
+        {"--simulate keys", "--simulate"},
+        {"status --verbose", "--verbose"},
+        {"keys extra", "extra"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args);
@@ -331,9 +334,9 @@ TEST(Cli, HelpListsEveryCommandAndVersionNamesTheRelease) {
         EXPECT_EQ(r.exitCode, 0);
         for (const char* word :
              {"status", "read --raw", "watch [--count N]", "buttons [--count N]",
-              "write NAME=VALUE", "--simulate[=STATE]", "--sim-telemetry ACC,ATX,TEMP",
-              "--sim-press CODE:REPORTS", "--sim-unplugged", "0  done", "1  no controller",
-              "2  bad arguments", "3  no answer"})
+              "write NAME=VALUE", "keys [--verbose]", "--simulate[=STATE]",
+              "--sim-telemetry ACC,ATX,TEMP", "--sim-press CODE:REPORTS", "--sim-unplugged",
+              "0  done", "1  no controller", "2  bad arguments", "3  no answer"})
             EXPECT_NE(r.out.find(word), std::string::npos) << word;
     }
     // help2man makes the manual page from these two.
