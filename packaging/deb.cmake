@@ -23,7 +23,8 @@ player.
 .
 The package also holds drevonix-demo, the same program on a built-in
 controller emulator, and drevonix-cli, for logging and parameter backups from
-the command line.")
+the command line, and for typing the wheel buttons without a desktop (the
+user service drevonix-keys, installed but not enabled).")
 # The libraries from dpkg-shlibdeps, and Qt's SVG icon plugin, which nothing links
 # against: without it the tray and window icons are blank.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

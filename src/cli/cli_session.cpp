@@ -367,7 +367,9 @@ int Session::keys() {
     app::SignalWatch watch;
     watch.watch();
     connect(&watch, &app::SignalWatch::arrived, this, [&](int signo) {
+#ifdef SIGHUP  // not on Windows
         if (signo == SIGHUP) return typist_->reload();
+#endif
         running.exit(ExitDone);
     });
 
