@@ -366,7 +366,7 @@ int Session::keys() {
     QEventLoop running;
     app::SignalWatch watch;
     watch.watch();
-    connect(&watch, &app::SignalWatch::arrived, this, [&](int signo) {
+    connect(&watch, &app::SignalWatch::arrived, this, [&]([[maybe_unused]] int signo) {
 #ifdef SIGHUP  // not on Windows
         if (signo == SIGHUP) return typist_->reload();
 #endif
