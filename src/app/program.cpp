@@ -20,6 +20,19 @@ void setUpApplication(QApplication& application) {
     application.setApplicationVersion(QStringLiteral(DREVONIX_VERSION));
 }
 
+void explainOpenFailures(device::HidLibrary& hid, ui::TForm1& window) {
+    // The first status panel says "connected" for a controller we may not open (it is
+    // attached); the user learns the rest here.
+    QObject::connect(&hid, &device::HidLibrary::openFailed, &window,
+                     [&hid, &window](device::HidLibrary::Handle h) {
+                         const QString path = hid.devicePath(h);
+                         const int error = hid.openError(h);
+                         qWarning("drevonix: %s", qPrintable(device::openFailureText(path, error)));
+                         if (ui::TrayIcon* tray = window.trayIcon())
+                             tray->showOpenFailure(path, error);
+                     });
+}
+
 int runProgram(Application& application, device::HidLibrary& hid) {
     // A running program is brought up instead of starting a second key mapper.
     SingleInstance instance(settings::settingsPathFor(QCoreApplication::applicationDirPath()));
@@ -65,16 +78,8 @@ int runProgram(Application& application, device::HidLibrary& hid) {
     application.setWindowIcon(window.windowIcon());
     QObject::connect(&instance, &SingleInstance::raiseRequested, &window,
                      &ui::TForm1::bringToFront);
-    // The status bar says "connected" for a controller we may not open (it is attached);
-    // the user learns the rest here. The first open comes from the event loop, after this.
-    QObject::connect(&hid, &device::HidLibrary::openFailed, &window,
-                     [&hid, &window](device::HidLibrary::Handle h) {
-                         const QString path = hid.devicePath(h);
-                         const int error = hid.openError(h);
-                         qWarning("drevonix: %s", qPrintable(device::openFailureText(path, error)));
-                         if (ui::TrayIcon* tray = window.trayIcon())
-                             tray->showOpenFailure(path, error);
-                     });
+    // The first open comes from the event loop, after this.
+    explainOpenFailures(hid, window);
 
     // After FormCreate: until then there is nothing to save, and the default action of
     // the signals ends the start cleanly.

@@ -7,6 +7,7 @@
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cerrno>
 
 #include "emulator/controller_emulator.hpp"
 #include "emulator/simulated_library.hpp"
@@ -269,6 +270,27 @@ TEST_F(Lifecycle, SystemSettingsSteerTheKeyMapper) {
         EXPECT_EQ(typed.events, expected);
         form.reset();
     }
+}
+
+// A refused open is explained on stderr as it happens (the wording is the open-failure
+// test's).
+TEST_F(Lifecycle, AControllerThatMayNotBeOpenedIsExplained) {
+    testing_support::FakeHidLibrary controller{7};
+    controller.openErrors[7] = EACCES;
+    form = std::make_unique<ui::TForm1>(controller, nullptr, options);
+    app::explainOpenFailures(controller, *form);
+    static std::vector<QString> said;
+    said.clear();
+    const QtMessageHandler before =
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& m) {
+            if (type == QtWarningMsg && m.startsWith("drevonix:")) said.push_back(m);
+        });
+    emit controller.openFailed(7);
+    qInstallMessageHandler(before);
+    ASSERT_EQ(said.size(), 1u);
+    EXPECT_TRUE(said[0].startsWith(
+        "drevonix: found the controller at /dev/hidraw7 but may not open it: Permission denied;"))
+        << said[0].toStdString();
 }
 
 TEST_F(Lifecycle, TrayClicksAndMenuShowAndHide) {
