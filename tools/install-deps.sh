@@ -9,7 +9,8 @@
 #   demo      what tools/demo.sh needs to build and run drevonix-demo, and no more
 #   package   what tools/package.sh needs: the build, help2man, dpkg-dev, lintian, AppStream
 #   test      everything tools/test.sh needs: all of the above, GoogleTest, Google Benchmark,
-#             the private X desktop of the end-to-end tests, clang for the fuzz targets,
+#             the private X desktop of the end-to-end tests and the X tools the tests drive
+#             it with (setxkbmap, xmodmap), chattr, clang for the fuzz targets,
 #             clang-format for the format check, mingw-w64 (and python3 to read the build's
 #             compile commands) for the Windows compile check
 #
@@ -27,8 +28,8 @@ man=(help2man)
 package=(dpkg-dev file lintian appstream)
 test=(
   libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool trayer openbox x11-utils
-  x11-xserver-utils imagemagick clang libclang-rt-14-dev umockdev libumockdev-dev clang-format
-  g++-mingw-w64-x86-64 python3
+  x11-xserver-utils x11-xkb-utils imagemagick e2fsprogs clang libclang-rt-14-dev umockdev
+  libumockdev-dev clang-format g++-mingw-w64-x86-64 python3
 )
 
 lists_of() {

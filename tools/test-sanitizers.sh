@@ -15,4 +15,4 @@ export ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1:detect_stack
 export LSAN_OPTIONS=suppressions=$PWD/tools/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 # The fuzz targets have their own configuration (tools/test-fuzz.sh).
-ctest --test-dir "$build" --output-on-failure -j2 --timeout 600 -LE fuzz
+tools/ctest-all-ran.sh --test-dir "$build" --output-on-failure -j2 --timeout 600 -LE fuzz
