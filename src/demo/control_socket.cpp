@@ -200,10 +200,13 @@ QString ControlSocket::run(const ControlCommand& command,
         case Kind::Block:
             return ok + QLatin1Char(' ') + device::formatBlockBytes(emulator_.blockBytes());
         case Kind::Get: {
-            if (windowActive_ && command.name == QLatin1String("WindowActive")) {
-                const std::optional<bool> active = windowActive_();
-                if (!active) return refusal(QStringLiteral("the main window is not up yet"));
-                return *active ? QStringLiteral("ok 1") : QStringLiteral("ok 0");
+            const bool active = command.name == QLatin1String("WindowActive");
+            if (keyMapper_ && (active || command.name == QLatin1String("ReportCount"))) {
+                const keymap::KeyMapper* mapper = keyMapper_();
+                if (!mapper) return refusal(QStringLiteral("the main window is not up yet"));
+                return ok + QLatin1Char(' ') +
+                       QString::number(active ? int{mapper->WindowActive()}
+                                              : mapper->ReportCount());
             }
             const StateAnswer state = readControlState(mainWindow_(), command.name);
             if (!state.ok) return refusal(state.text);

@@ -7,10 +7,10 @@
 #include <deque>
 #include <functional>
 #include <map>
-#include <optional>
 
 #include "demo/control_commands.hpp"
 #include "emulator/controller_emulator.hpp"
+#include "keymap/key_mapper.hpp"
 
 class QLocalServer;
 class QLocalSocket;
@@ -42,10 +42,11 @@ public:
     bool listen(const QString& path);
     QString errorString() const { return error_; }
     QString path() const { return path_; }
-    // Where `get WindowActive` reads the key mapper's flag; without one, the window's
-    // property of that name.
-    void setWindowActiveSource(std::function<std::optional<bool>()> source) {
-        windowActive_ = std::move(source);
+    // The key mapper behind `get WindowActive` (without one, the window's property of that
+    // name) and `get ReportCount`, the reports counted in the press going on (0 once the
+    // press has ended); nullptr while the main window is not up.
+    void setKeyMapperSource(std::function<const keymap::KeyMapper*()> source) {
+        keyMapper_ = std::move(source);
     }
     int clientCount() const { return static_cast<int>(clients_.size()); }
 
@@ -68,7 +69,7 @@ private:
 
     emulator::ControllerEmulator& emulator_;
     std::function<QWidget*()> mainWindow_;
-    std::function<std::optional<bool>()> windowActive_;
+    std::function<const keymap::KeyMapper*()> keyMapper_;
     QLocalServer* server_ = nullptr;
     QString path_;
     QString error_;

@@ -27,10 +27,9 @@ void DemoSupport::openSocket(emulator::ControllerEmulator& emulator) {
     const QString path = qEnvironmentVariable(ControlSocket::EnvironmentVariable);
     if (path.isEmpty()) return;
     socket_ = std::make_unique<ControlSocket>(emulator, mainWindow_);
-    socket_->setWindowActiveSource([this]() -> std::optional<bool> {
+    socket_->setKeyMapperSource([this]() -> const keymap::KeyMapper* {
         auto* form = qobject_cast<ui::TForm1*>(mainWindow_());
-        if (!form) return std::nullopt;
-        return form->keyMapper().WindowActive();
+        return form ? &form->keyMapper() : nullptr;
     });
     if (!socket_->listen(path)) {
         qWarning("drevonix-demo: no control socket at %s: %s", qPrintable(path),

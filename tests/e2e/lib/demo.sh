@@ -6,6 +6,9 @@
 #                             waits for its socket; DEMO_PID, DEMO_BIN, DEMO_INI
 #   demo_quit                 "quit" through the socket; waits for the end, checks status 0
 #   sim CMD...                one answer line per command; fails on an error answer
+#   sim_do CMD...             the same, and the script fails unless every answer is "ok"
+#   pressed_out SECS          until the key mapper has counted the last press out: the
+#                             next report is the first of a new press
 #   sim_get NAME              the value of "get NAME", without the "ok"
 #   sim_block                 the emulator's stored block, 26 hex bytes
 #   wait_get NAME VALUE SECS  until "get NAME" gives VALUE
@@ -24,6 +27,12 @@ demo_need() {
 }
 
 sim() { "$DEMO_CTL" --timeout 60 "$@"; }
+sim_do() {
+    local a
+    a=$(sim "$@") || fail "the demo refused \"$*\": $a"
+}
+# More than a second without reports ends a press; the mapper notices on its next tick.
+pressed_out() { wait_get ReportCount 0 "$1"; }
 sim_get() {
     local a
     a=$(sim "get $1") || return 1
@@ -111,7 +120,7 @@ learn_row5() {
     click "$MAIN" "${JCODE05[@]}"
     sim "hold 700" >/dev/null || fail "hold refused"
     wait_get jcode05 700 3
-    sim release >/dev/null
+    sim_do release
     click "$MAIN" "${SMB05[@]}"
     xdotool key x
     wait_get smb05 X 3

@@ -1,5 +1,6 @@
 // What the demo adds around the main window: the socket from the environment, the key
-// mapper's WindowActive behind it, and the simulator window that follows the main window.
+// mapper's WindowActive and report count behind it, and the simulator window that follows
+// the main window.
 #include <QLocalSocket>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -56,6 +57,11 @@ private slots:
                  QStringLiteral("error: the main window is not up yet"));
         form = std::make_unique<ui::TForm1>(hid);
         QCOMPARE(ask(*support.socket(), "get WindowActive"), QStringLiteral("ok 0"));
+        // The press going on, as the key mapper counts it (a code no row answers).
+        QCOMPARE(ask(*support.socket(), "get ReportCount"), QStringLiteral("ok 0"));
+        form->keyMapper().JoyCode(30000);
+        form->keyMapper().JoyCode(30000);
+        QCOMPARE(ask(*support.socket(), "get ReportCount"), QStringLiteral("ok 2"));
 
         // Hidden at start with the main window; up beside it once the main window shows.
         QTest::qWait(50);
@@ -72,8 +78,9 @@ private slots:
         form->activateWindow();
         QTRY_COMPARE(ask(*support.socket(), "get WindowActive"), QStringLiteral("ok 1"));
         form.reset();
-        QCOMPARE(ask(*support.socket(), "get WindowActive"),
-                 QStringLiteral("error: the main window is not up yet"));
+        for (const char* command : {"get WindowActive", "get ReportCount"})
+            QCOMPARE(ask(*support.socket(), command),
+                     QStringLiteral("error: the main window is not up yet"));
     }
 };
 
