@@ -16,7 +16,8 @@ expect_get jcode06 1024
 expect_get smb04 D
 expect_get smb06 F
 # Codes reach only a focused code field: with the symbol edit focused, nothing changes.
-sim "burst 1500 1" >/dev/null
+pressed_out 5
+sim_do "burst 1500 1"
 expect_get jcode05 700
 expect_get smb05 X
 shot learned

@@ -16,7 +16,10 @@ window=$(main_window "$class")
 xdotool windowraise "$window"
 
 # The two charts of the indicators page, in client coordinates.
-charts() { import -window "$window" -crop 481x337+4+96 +repage "$WORK/$1.png"; }
+charts() {
+    import -window "$window" -crop 481x337+4+96 +repage "$WORK/$1.png" ||
+        fail "no screenshot of the charts at $1"
+}
 rss() { ps -o rss= -p "$DEMO" | tr -d ' '; }
 
 charts t0
@@ -27,8 +30,14 @@ for t in 10 20 30 40 50 60; do
     alive "$DEMO" || fail "the demo ended after less than ${t}s"
     charts "t$t"
     prev="t$((t - 10))"
-    changed=$(compare -metric AE "$WORK/$prev.png" "$WORK/t$t.png" null: 2>&1 || true)
-    [ "${changed%% *}" != 0 ] || fail "the charts did not move between ${prev#t}s and ${t}s"
-    e2e_log "${t}s: ${changed%% *} chart pixels changed, $(rss) kB resident"
+    # compare prints the count of changed pixels (6 digits, or 1.2e+06) and exits with 0
+    # when it is 0, 1 when it is not, 2 on an error, which it prints instead.
+    status=0
+    changed=$(compare -metric AE "$WORK/$prev.png" "$WORK/t$t.png" null: 2>&1) || status=$?
+    [ "$status" -le 1 ] && [[ "$changed" =~ ^[0-9.e+]+$ ]] ||
+        fail "cannot compare the charts of ${prev#t}s and ${t}s: $changed"
+    [ "$status" -eq 1 ] && [ "$changed" != 0 ] ||
+        fail "the charts did not move between ${prev#t}s and ${t}s"
+    e2e_log "${t}s: $changed chart pixels changed, $(rss) kB resident"
 done
 e2e_log "ran for a minute: ${rss0} kB resident at the start, $(rss) kB at the end, $(ps -o time= -p "$DEMO" | tr -d ' ') of CPU"

@@ -27,6 +27,11 @@
 
 namespace {
 
+// The emulator's factory block, byte by byte.
+const device::ParameterBlockBytes kFactoryBlock{
+    0x03, 0x1f, 0x02, 0x14, 0x1e, 0x28, 0x3c, 0x14, 0x05, 0x03, 0xe8, 0x01, 0xf4,
+    0x03, 0xe8, 0x01, 0xf4, 0x03, 0xe8, 0x01, 0xf4, 0x01, 0xf4, 0x02, 0x01, 0x00};
+
 // The parameters page as the window's form lays it out: the edits partly inside group
 // boxes, the check box and the two buttons.
 struct Window {
@@ -239,7 +244,7 @@ TEST(ParameterPageWrite, EmptyFormShowsTheMessageOnceAndSendsTheDefaults) {
     EXPECT_EQ(w.hid.sent.back()[1], device::CmdWriteParameters);
     for (std::size_t i = 0; i + 1 < w.hid.sent.size(); ++i)
         EXPECT_EQ(w.hid.sent[i][1], device::CmdRequestTelemetry);
-    EXPECT_EQ(w.emulator.parameterBlock(), device::factoryParameterBlock());
+    EXPECT_EQ(w.emulator.blockBytes(), kFactoryBlock);
 }
 
 TEST(ParameterPageWrite, AValidFormIsWrittenWithoutAMessage) {
@@ -259,11 +264,11 @@ TEST(ParameterPageWrite, AValidFormIsWrittenWithoutAMessage) {
     QTest::mouseClick(w.button("Button_WriteData"), Qt::LeftButton);
     watch.stop();
     EXPECT_FALSE(sawBox);
-    device::RawParameterBlock expected = device::factoryParameterBlock();
-    expected.u1 = 1004;
-    expected.n[0] = 31;
-    expected.ignoreT = 1;
-    EXPECT_EQ(w.emulator.parameterBlock(), expected);
+    // 15 V, eN1 31, the check box on; the rest as from the factory.
+    const device::ParameterBlockBytes expected{0x03, 0xec, 0x02, 0x14, 0x1f, 0x28, 0x3c, 0x14, 0x05,
+                                               0x03, 0xe8, 0x01, 0xf4, 0x03, 0xe8, 0x01, 0xf4, 0x03,
+                                               0xe8, 0x01, 0xf4, 0x01, 0xf4, 0x02, 0x01, 0x01};
+    EXPECT_EQ(w.emulator.blockBytes(), expected);
 }
 
 }  // namespace

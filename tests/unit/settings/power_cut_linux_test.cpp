@@ -85,7 +85,6 @@ TEST(PowerCut, AKilledSaveLeavesTheOldOrTheNewFileWhole) {
     std::cout << "random seed " << seed << '\n';
 
     int last = 0;
-    int advanced = 0;
     for (int round = 0; round < 200; ++round) {
         SCOPED_TRACE(round);
         const Saver saver = startSaver(path);
@@ -105,12 +104,11 @@ TEST(PowerCut, AKilledSaveLeavesTheOldOrTheNewFileWhole) {
         keymap::SystemSettings system;
         settings::load(ini, keys, window, system);
         const int g = settings::parseInteger(keys.text(1, keymap::KeyField::JCode)).value_or(-1);
-        ASSERT_GE(g, last) << "the file went back to an older generation";
+        // The saver was killed after it had said a save was done: that save is on disk.
+        ASSERT_GT(g, last) << "a finished save was lost, or the file went back";
         ASSERT_EQ(onDisk, expectedFile(scratch, g)) << "a torn file, generation " << g;
-        advanced += g > last;
         last = g;
     }
-    EXPECT_GT(advanced, 150);
 
     const QStringList left = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
     std::cout << "saves: " << last << ", temporary files left behind by kills: " << left.size() - 1
