@@ -183,7 +183,7 @@ void ControllerEmulator::setRate(int reportsPerSecond) {
     if (!sending_) return;
     // Count anew from here, so a rate change neither floods nor stalls.
     sendBase_ = sent_;
-    sendClock_.start();
+    sendStartMs_ = sendClock_->nowMs();
     sendTimer_.start(std::max(1, 1000 / rate_));
 }
 
@@ -215,7 +215,7 @@ void ControllerEmulator::startSending(int code, int remaining) {
     burstSent_ = 0;
     sent_ = 0;
     sendBase_ = 1;  // the first report is due at once
-    sendClock_.start();
+    sendStartMs_ = sendClock_->nowMs();
     sendTimer_.start(std::max(1, 1000 / rate_));
 }
 
@@ -235,13 +235,13 @@ void ControllerEmulator::stopSending() {
 
 void ControllerEmulator::onSendTick() {
     if (!sending_) return;
-    const qint64 elapsedNs = sendClock_.nsecsElapsed();
-    qint64 due = sendBase_ + elapsedNs * rate_ / 1'000'000'000;
+    const qint64 now = sendClock_->nowMs();
+    qint64 due = sendBase_ + (now - sendStartMs_) * rate_ / 1000;
     // More than a second behind (the machine was suspended, the loop was blocked): a real
     // button would not have queued those reports anywhere, so start counting again.
     if (due - sent_ > rate_) {
         sendBase_ = sent_ + 1;
-        sendClock_.start();
+        sendStartMs_ = now;
         due = sendBase_;
     }
     // Catch up in slices, so one tick never holds the loop for long.

@@ -12,6 +12,7 @@
 
 #include "device/block_bytes.hpp"
 #include "device/reports.hpp"
+#include "keymap/clock.hpp"
 
 namespace emulator {
 
@@ -87,6 +88,9 @@ public:
 
     // Type-4 reports per second while a wheel button is pressed.
     int rate() const { return rate_; }
+    // The clock the rate is kept by (a steady one unless set); it must outlive the
+    // emulator. Tests move one of their own.
+    void setClock(const keymap::Clock& clock) { sendClock_ = &clock; }
     void setRate(int reportsPerSecond);
     // A held button sends reports until release(). Replaces a running burst.
     void hold(int code);
@@ -138,12 +142,14 @@ private:
 
     int rate_ = DefaultRate;
     QTimer sendTimer_;
-    QElapsedTimer sendClock_;
+    keymap::SteadyClock steadyClock_;
+    const keymap::Clock* sendClock_ = &steadyClock_;
+    std::int64_t sendStartMs_ = 0;  // when counting began, on sendClock_
     bool sending_ = false;
     int code_ = 0;
     int remaining_ = -1;  // reports left in a burst; -1 while held
     int burstSent_ = 0;
-    qint64 sendBase_ = 0;  // reports counted before sendClock_ was last restarted
+    qint64 sendBase_ = 0;  // reports counted before sendStartMs_
     qint64 sent_ = 0;
 
     QTimer faultTimer_;
