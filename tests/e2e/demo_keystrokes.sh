@@ -10,6 +10,16 @@ need_tools xev
 desktop_start
 demo_start
 show_main
+# Row 06 answers code 900 with its own key, F: an "f" in the receiver is a mark behind
+# which every key typed for earlier reports has arrived.
+JCODE06=(32 177)
+choose_tab 2
+click "$MAIN" "${JCODE06[@]}"
+sim_do "hold 900"
+wait_get jcode06 900 3
+sim_do release
+expect_get smb06 F
+pressed_out 5
 learn_row5
 
 # "Свернуть" hides the window, and selects "Индикаторы" again for the next showing.
@@ -22,39 +32,48 @@ spawn receiver xev -event keyboard -name drevonix-receiver -geometry 300x200+20+
 receiver_log="$WORK/receiver.log"
 wait_for "the receiver window" 10 xdotool search --onlyvisible --name '^drevonix-receiver$'
 receiver=$(xdotool search --onlyvisible --name '^drevonix-receiver$' | head -n1)
-xdotool windowactivate --sync "$receiver"
-sleep 0.5
-expect_get WindowActive 0
+activate_receiver() {
+    xdotool windowactivate --sync "$receiver" || fail "cannot activate the receiver"
+    wait_get WindowActive 0 5
+}
+activate_receiver
 
-taps() { grep -A2 '^KeyPress' "$receiver_log" | grep -c 'keysym 0x78, x)'; }
-taps_are() { [ "$(taps)" -eq "$1" ]; }
-# More than a second without reports resets the count: the next press fires at once.
-pause_for_release() { sleep 1.7; }
+keys() { grep -A2 '^KeyPress' "$receiver_log" | grep -c "keysym $1"; }
+taps() { keys '0x78, x)'; }
+marks_are() { [ "$(keys '0x66, f)')" -eq "$1" ]; }
+# A press of N reports of CODE, at 1000 reports a second, once the last one has ended.
+press() {
+    pressed_out 5
+    sim_do "burst $1 $2"
+}
+# Puts a mark behind what has been typed, and waits for it.
+marks=0
+settle() {
+    press 900 1
+    marks=$((marks + 1))
+    wait_for "mark $marks in the receiver" 5 marks_are "$marks"
+}
+expect_taps() {
+    settle
+    [ "$(taps)" -eq "$1" ] || fail "$(taps) taps $2, expected $1"
+}
 
-sim "rate 1000" >/dev/null
-pause_for_release
-sim "burst 700 450" >/dev/null || fail "the burst was cut short"
-wait_for "4 taps for 450 reports" 5 taps_are 4
-pause_for_release
-sim "burst 700 200" >/dev/null
-wait_for "1 more tap for 200 reports" 5 taps_are 5
-sleep 0.5
-taps_are 5 || fail "$(taps) taps after the second press, expected 5"
+sim_do "rate 1000"
+press 700 450
+expect_taps 4 "for a press of 450 reports"
+press 700 200
+expect_taps 5 "after a second press of 200 reports"
 # A code outside the tolerance types nothing; one within it does.
-pause_for_release
-sim "burst 706 1" >/dev/null
-pause_for_release
-sim "burst 704 1" >/dev/null
-wait_for "a tap for code 704" 5 taps_are 6
-sleep 0.3
-taps_are 6 || fail "code 706 typed into the receiver"
+press 706 1
+expect_taps 5 "after code 706"
+press 704 1
+expect_taps 6 "after code 704"
 shot receiver
 
 # With the main window active nothing is typed.
 show_main
 wait_get WindowActive 1 5
-pause_for_release
-sim "burst 700 450" >/dev/null
-sleep 0.5
-taps_are 6 || fail "keystrokes were sent while the main window was active"
+press 700 450
+activate_receiver
+expect_taps 6 "after a press while the main window was active"
 e2e_log "PASS"

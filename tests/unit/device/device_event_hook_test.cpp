@@ -276,9 +276,17 @@ TEST(DeviceEventHookOverEmulator, FaultsAndReportsAfterUnplugChangeNothing) {
     runFor(20);
     const auto before = panelsOf(t.panels);
     t.latest = {1, 2, 3};
+    int faults = 0;
+    QObject::connect(&t.emulator, &ControllerEmulator::inputReport, &t.emulator,
+                     [&](const Report& r) { faults += r[1] != ReportButtonCode; });
+    bool burstDone = false;
+    QObject::connect(&t.emulator, &ControllerEmulator::burstFinished, &t.emulator,
+                     [&] { burstDone = true; });
     t.emulator.setFaultMode(true);
-    t.emulator.burst(5, 20);  // reports waiting when the controller goes
-    runFor(300);
+    t.emulator.burst(5, 20);
+    // Until the burst is over, faults came among its reports, and the hook has read all.
+    ASSERT_TRUE(
+        waitUntil([&] { return burstDone && faults >= 20 && t.hid.queuedReports() == 0; }, 5000));
     t.emulator.setFaultMode(false);
     EXPECT_TRUE(t.display.shown.empty());
     EXPECT_EQ(t.latest.AccVolts, 1);
