@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "emulator/controller_emulator.hpp"
-#include "keymap/clock.hpp"
 #include "support/event_loop.hpp"
+#include "support/manual_clock.hpp"
 
 using namespace device;
 using namespace emulator;
@@ -200,7 +200,7 @@ TEST(ControllerEmulator, BurstsSendExactlyTheirCountAtTheRate) {
                  {1000, 1, 0, 0, 0}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.rate);
-        keymap::ManualClock clock;
+        testing_support::ManualClock clock;
         ControllerEmulator e;
         e.setClock(clock);
         e.setRate(c.rate);
@@ -236,7 +236,7 @@ TEST(ControllerEmulator, BurstsSendExactlyTheirCountAtTheRate) {
 // A held button catches up with its clock after late ticks, starts counting again after
 // more than a second behind, and stops at the release.
 TEST(ControllerEmulator, HeldButtonKeepsToItsClock) {
-    keymap::ManualClock clock;
+    testing_support::ManualClock clock;
     ControllerEmulator e;
     e.setClock(clock);
     Recorder rec(e);
@@ -315,7 +315,7 @@ TEST(ControllerEmulator, UnpluggedControllerSendsNothing) {
 }
 
 TEST(ControllerEmulator, RateChangeWhileHeldTakesEffect) {
-    keymap::ManualClock clock;
+    testing_support::ManualClock clock;
     ControllerEmulator e;
     e.setClock(clock);
     e.setRate(2000);
