@@ -44,7 +44,7 @@ grep -A1 '^KeyPress' "$WORK/receiver.log" | grep -o 'time [0-9]*' | cut -d' ' -f
 [ "$(wc -l <"$WORK/sent")" = "$(wc -l <"$WORK/typed")" ] ||
     fail "$(wc -l <"$WORK/sent") reports but $(wc -l <"$WORK/typed") key presses"
 paste "$WORK/sent" "$WORK/typed" | awk '{ printf "%.3f\n", $2 - $1 }' | sort -n >"$WORK/latency"
-pct() { awk -v p="$1" '{ v[NR] = $1 } END { i = int(NR * p / 100 + 0.999); if (i < 1) i = 1; printf "%.1f to %.1f ms\n", v[i], v[i] + 1 }' "$WORK/latency"; }
+pct() { awk -v p="$1" '{ v[NR] = $1 } END { i = int(NR * p / 100 + 0.999); if (i < 1) i = 1; printf "%.1f to %.1f ms\n", (v[i] < 0 ? 0 : v[i]), v[i] + 1 }' "$WORK/latency"; }
 printf 'reports: %s\n' "$reports"
 printf 'latency p50: %s\n' "$(pct 50)"
 printf 'latency p99: %s\n' "$(pct 99)"

@@ -58,6 +58,26 @@ TEST(SingleInstance, SecondStartAsksTheFirstForItsWindow) {
     EXPECT_EQ(raised.count(), 1);
 }
 
+TEST(SingleInstance, ATypistNeverAsksForAWindowAndNamesTheHolder) {
+    testApp();
+    QTemporaryDir run;
+    const QString ini = run.path() + "/Control.ini";
+    SingleInstance first(ini, run.path());
+    ASSERT_EQ(first.claim(), Role::First);
+    QSignalSpy raised(&first, &SingleInstance::raiseRequested);
+
+    SingleInstance typist(ini, run.path());
+    EXPECT_FALSE(typist.claimAsTypist());
+    EXPECT_EQ(typist.holder(),
+              QStringLiteral("test_app (process %1)").arg(QCoreApplication::applicationPid()));
+    QTest::qWait(50);
+    EXPECT_EQ(raised.count(), 0);
+
+    // Free again: the typist's own.
+    SingleInstance elsewhere(run.path() + "/other/Control.ini", run.path());
+    EXPECT_TRUE(elsewhere.claimAsTypist());
+}
+
 TEST(SingleInstance, LockAndSocketLeftByACrashAreTakenOver) {
     testApp();
     QTemporaryDir run;
