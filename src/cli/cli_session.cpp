@@ -362,24 +362,23 @@ int Session::keys() {
     if (emitter.backend == QLatin1String("none")) return ExitCannotType;
     typist_ = std::make_unique<KeysTypist>(path, *emitter.emitter, out_, err_, options_.verbose);
 
-    // SIGHUP reads the table again; SIGTERM and SIGINT end the run as asked for.
+    // SIGHUP reads the table again; SIGTERM and SIGINT end the run as asked for, also
+    // while the first look for the controller still runs.
     QEventLoop running;
+    bool ended = false;
     app::SignalWatch watch;
     watch.watch();
     connect(&watch, &app::SignalWatch::arrived, this, [&]([[maybe_unused]] int signo) {
 #ifdef SIGHUP  // not on Windows
         if (signo == SIGHUP) return typist_->reload();
 #endif
+        ended = true;
         running.exit(ExitDone);
     });
 
-    attach();
     // Whatever happens to the controller from here on, we wait for it and type again.
-    unplugged_ = false;
-    connect(hid_.get(), &HidLibrary::DeviceNotifyMessage, this, [this] {
-        unplugged_ = false;
-        sayControllerState();
-    });
+    attach();
+    connect(hid_.get(), &HidLibrary::DeviceNotifyMessage, this, &Session::sayControllerState);
     connect(hid_.get(), &HidLibrary::openFailed, this, [this](HidLibrary::Handle h) {
         err_ << "drevonix-cli: " << device::openFailureText(hid_->devicePath(h), hid_->openError(h))
              << Qt::endl;
@@ -389,7 +388,7 @@ int Session::keys() {
     if (const int error = h ? hid_->openError(h) : 0)
         err_ << "drevonix-cli: " << device::openFailureText(hid_->devicePath(h), error) << Qt::endl;
     sayControllerState();
-    return running.exec();
+    return ended ? ExitDone : running.exec();
 }
 
 void Session::sayControllerState() {
