@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang (AddressSanitizer and UndefinedBehaviorSanitizer
 # inside) in a folder of their own, fuzzes each for a bounded time from a copy of its
-# seed corpus, and prints how many inputs each one ran.
+# seed corpus, and prints how many inputs each one ran. Fails when a target ran no more
+# inputs than its seeds.
 #   tools/test-fuzz.sh [SECONDS_PER_TARGET]   (default 30)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -19,4 +20,13 @@ status=0
 tools/ctest-all-ran.sh --test-dir "$build" --output-on-failure -j2 -L fuzz || status=$?
 echo "Fuzzing, ${seconds} s per target:"
 cat "$summary" 2>/dev/null || true
+# A target that ran no more inputs than its seeds only replayed them: it never fuzzed.
+for target in "${targets[@]}"; do
+    seeds=$(find "tests/fuzz/corpus/$target" -type f | wc -l)
+    runs=$(sed -n "s/^$target: \([0-9]*\) executions.*/\1/p" "$summary" 2>/dev/null | tail -1)
+    if [ -z "$runs" ] || [ "$runs" -le "$seeds" ]; then
+        echo "$target ran ${runs:-no} inputs for its $seeds seeds: it did not fuzz" >&2
+        status=1
+    fi
+done
 exit "$status"
