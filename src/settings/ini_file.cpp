@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <optional>
 
 #include "common/cp1251.hpp"
 #include "settings/value_forms.hpp"
@@ -90,6 +91,27 @@ QByteArray encodeValue(QString value) {
     return common::toCp1251(value);
 }
 
+// What the file holds, up to MaxFileSize; nothing when it could not be read whole or holds
+// more. Memory follows the file's size: asking for the bound up front would cost 16 MiB
+// for every small file.
+std::optional<QByteArray> readBounded(const QString& path, qint64 expectedSize) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) return std::nullopt;
+    QByteArray data(qBound<qint64>(0, expectedSize, IniFile::MaxFileSize), Qt::Uninitialized);
+    const qint64 got = file.read(data.data(), data.size());
+    if (got < 0) return std::nullopt;
+    data.resize(got);
+    // The size may have been stale or a lie (a file that grows, or reports none): read on
+    // to the end, never past the bound.
+    char more[16 * 1024];
+    for (;;) {
+        const qint64 n = file.read(more, sizeof more);
+        if (n < 0 || data.size() + n > IniFile::MaxFileSize) return std::nullopt;
+        if (n == 0) return data;
+        data.append(more, n);
+    }
+}
+
 }  // namespace
 
 WriteError::WriteError(const QString& path)
@@ -98,6 +120,8 @@ WriteError::WriteError(const QString& path)
 IniFile::IniFile(const QString& path)
     : path_(QDir::toNativeSeparators(QDir::cleanPath(QFileInfo(path).absoluteFilePath()))) {
     reload();
+    ours_ = state_ == DiskState::Read;
+    started_ = true;
 }
 
 void IniFile::reload() {
@@ -112,12 +136,15 @@ void IniFile::reload() {
     state_ = DiskState::Unreadable;
     // A directory, a pipe (whose open would block the start) or a device is not ours.
     if (!info.isFile() || info.size() > MaxFileSize) return;
-    QFile file(path_);
-    if (!file.open(QIODevice::ReadOnly)) return;
-    // Bounded even when the size above was stale or a lie.
-    const QByteArray data = file.read(MaxFileSize + 1);
-    if (file.error() != QFileDevice::NoError || data.size() > MaxFileSize) return;
-    parse(data);
+    const std::optional<QByteArray> data = readBounded(path_, info.size());
+    if (!data) return;
+    // A file that came, or became readable, after a start that read none is not merged:
+    // writing our defaults into it would overwrite a table the user never saw loaded.
+    if (started_ && !ours_) {
+        state_ = DiskState::Unread;
+        return;
+    }
+    parse(*data);
     state_ = DiskState::Read;
 }
 
@@ -284,8 +311,10 @@ bool IniFile::moveAside() const {
         // (which would block on a pipe).
         if (QFileInfo::exists(aside)) continue;
         if (!info.dir().rename(info.fileName(), QFileInfo(aside).fileName())) return false;
-        qWarning("drevonix: %s could not be read; it is kept as %s and written anew",
-                 qPrintable(path_), qPrintable(aside));
+        const char* why =
+            state_ == DiskState::Unread ? "was not read at start" : "could not be read";
+        qWarning("drevonix: %s %s; it is kept as %s and written anew", qPrintable(path_), why,
+                 qPrintable(aside));
         return true;
     }
     return false;
@@ -324,15 +353,22 @@ bool writeInPlace(const QString& path, const QByteArray& data) {
 
 }  // namespace
 
-void IniFile::save() const {
+void IniFile::save() {
+    replaceFile();
+    // What stands at the path now is what we hold: later saves merge with it.
+    ours_ = true;
+    state_ = DiskState::Read;
+}
+
+void IniFile::replaceFile() const {
     // A car computer loses power without warning, also while we save. So the new file is
     // written beside the old one, synced, and renamed over it: after a cut the disk holds
     // the old file or the new one, whole, never a torn mix.
     const auto fail = [this] { throw WriteError(path_); };
 
-    // We could not read what is there, so we could not keep its other lines: keep the whole
-    // of it under another name, so that the user can always save and quit.
-    if (state_ == DiskState::Unreadable && !moveAside()) fail();
+    // We could not read what is there (or did not), so we could not keep its other lines:
+    // keep the whole of it under another name, so that the user can always save and quit.
+    if ((state_ == DiskState::Unreadable || state_ == DiskState::Unread) && !moveAside()) fail();
 
     const QFileInfo info(path_);
     const bool existed = info.exists();

@@ -41,6 +41,9 @@ public:
         Read,        // the file's lines are in memory
         Unreadable,  // something is there that we could not read: defaults, and the save
                      // moves it aside before writing a fresh file
+        Unread,      // a file is there now, but none was read at start (missing or
+                     // unreadable then): it is not read now either, and the save moves it
+                     // aside like an unreadable one
     };
 
     // Reads the file at once (see reload()).
@@ -51,7 +54,8 @@ public:
     DiskState diskState() const { return state_; }
 
     // Reads the file again, dropping unsaved writes. Never fails: a missing, unreadable
-    // or oversized file, or anything that is not a regular file, reads as empty.
+    // or oversized file, or anything that is not a regular file, reads as empty. So does a
+    // file where none was read at start and none saved since (DiskState::Unread).
     void reload();
 
     // A missing file, section or key gives the default. A text present with an empty
@@ -70,10 +74,10 @@ public:
 
     // Replaces the file atomically with contents(), keeping its owner, group and mode;
     // creates its folder when missing. A file whose folder may not be written is written in
-    // place instead. What could not be read is first moved aside, to "<name>.<date-time>"
-    // beside it, with one line on stderr. Throws WriteError ("Unable to write to <path>")
-    // on any failure, leaving the old file.
-    void save() const;
+    // place instead. What could not be read, or was not read, is first moved aside, to
+    // "<name>.<date-time>" beside it, with one line on stderr. Throws WriteError ("Unable to
+    // write to <path>") on any failure, leaving the old file.
+    void save();
 
 private:
     struct Line {
@@ -95,11 +99,16 @@ private:
     // The value as stored (unquoted, not cut); false when the key is absent.
     bool lookup(const QString& section, const QString& key, QString* value) const;
 
+    void replaceFile() const;
     // Renames what is at the path to a free dated name beside it; false when it could not.
     bool moveAside() const;
 
     QString path_;
     DiskState state_ = DiskState::Missing;
+    // The file at the path is one we read at start or have saved since: only such a file
+    // is merged with our values. Anything else there may be someone's table we never saw.
+    bool ours_ = false;
+    bool started_ = false;
     QByteArray bom_;  // the file's UTF-8 byte-order mark, written back as it was
     std::vector<Line> lines_;
     std::vector<Section> sections_;             // file order, then new sections

@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <chrono>
+#include <functional>
 #include <thread>
 
 #include "default_file.hpp"
@@ -162,3 +163,50 @@ TEST_F(SettingsFaults, WritableFileInAReadOnlyFolderIsWrittenInPlace) {
 }
 
 }  // namespace
+
+// Only a file read at start is merged with the save. One that was missing or unreadable
+// then may be a table the user never saw loaded: it is kept aside whole, not overwritten.
+TEST_F(SettingsFaults, FileNotReadAtStartIsKeptAsideBeforeTheSave) {
+    QByteArray custom = kDefaultFile;
+    custom.replace("J.Code=1024", "J.Code=77");
+    const QByteArray edited = custom + "; added by hand\r\n";
+    struct {
+        const char* what;
+        std::function<void()> atStart, beforeSave;
+        QByteArray aside;  // empty: nothing kept aside
+        QByteArray saved;
+    } cases[] = {
+        {"missing at start", [] {}, [&] { writeBytes(path(), custom); }, custom, kDefaultFile},
+        {"unreadable at start (a folder)", [&] { QDir(dir.path()).mkdir("Control.ini"); },
+         [&] {
+             QDir(dir.path()).rmdir("Control.ini");
+             writeBytes(path(), custom);
+         },
+         custom, kDefaultFile},
+        {"read at start",
+         [&] { writeBytes(path(), custom); },
+         [&] { writeBytes(path(), edited); },
+         {},
+         edited},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        QDir(dir.path()).removeRecursively();
+        QDir().mkpath(dir.path());
+        c.atStart();
+        IniFile ini(path());
+        Loaded l;
+        settings::load(ini, l.keys, l.window, l.system);
+        c.beforeSave();
+        settings::Save_all(ini, l.keys, l.window, l.system);
+        const QFileInfoList aside = keptAside(dir.path());
+        ASSERT_EQ(aside.size(), c.aside.isEmpty() ? 0 : 1);
+        if (!c.aside.isEmpty()) {
+            EXPECT_EQ(readBytes(aside[0].filePath()), c.aside);
+        }
+        EXPECT_EQ(readBytes(path()), c.saved);
+        // Once saved, the file is ours: the next save keeps it and moves nothing aside.
+        settings::Save_all(ini, l.keys, l.window, l.system);
+        EXPECT_EQ(keptAside(dir.path()).size(), aside.size());
+    }
+}
