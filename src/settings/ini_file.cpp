@@ -5,6 +5,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <algorithm>
+#include <array>
+#include <map>
 #include <optional>
 
 #include "common/cp1251.hpp"
@@ -29,28 +32,66 @@ bool isBlank(QChar c) {
     return c == u' ' || c == u'\t';
 }
 
-QByteArray trimmed(const QByteArray& bytes) {
-    qsizetype begin = 0;
-    qsizetype end = bytes.size();
-    while (begin < end && isBlank(bytes[begin])) ++begin;
-    while (end > begin && isBlank(bytes[end - 1])) --end;
-    return bytes.mid(begin, end - begin);
+// Names compare case-insensitively, as Windows compares them. Windows-1251 maps each byte
+// to one character, and each of those folds to one character: a name in the file compares
+// with a folded name one byte at a time, without decoding a copy of every line.
+const std::array<char16_t, 256>& foldedBytes() {
+    static const std::array<char16_t, 256> table = [] {
+        std::array<char16_t, 256> t{};
+        for (int b = 0; b < 256; ++b)
+            t[static_cast<std::size_t>(b)] =
+                common::cp1251Char(static_cast<unsigned char>(b)).toCaseFolded().unicode();
+        return t;
+    }();
+    return table;
 }
 
 QString folded(const QString& name) {
     return name.toCaseFolded();
 }
 
+// The name as asked for is folded on the way, without a copy.
+bool sameName(QByteArrayView bytes, const QString& name) {
+    if (bytes.size() != name.size()) return false;
+    const auto& fold = foldedBytes();
+    for (qsizetype i = 0; i < bytes.size(); ++i)
+        if (fold[static_cast<unsigned char>(bytes[i])] != name[i].toCaseFolded().unicode())
+            return false;
+    return true;
+}
+
+// Finds headers quickly among many; equal names give equal hashes.
+quint32 nameHash(QByteArrayView bytes) {
+    const auto& fold = foldedBytes();
+    quint32 h = 2166136261u;
+    for (char c : bytes) h = (h ^ fold[static_cast<unsigned char>(c)]) * 16777619u;
+    return h;
+}
+quint32 nameHash(const QString& name) {
+    quint32 h = 2166136261u;
+    for (QChar c : name) h = (h ^ c.toCaseFolded().unicode()) * 16777619u;
+    return h;
+}
+
+QByteArrayView trimmed(QByteArrayView bytes) {
+    qsizetype begin = 0;
+    qsizetype end = bytes.size();
+    while (begin < end && isBlank(bytes[begin])) ++begin;
+    while (end > begin && isBlank(bytes[end - 1])) --end;
+    return bytes.sliced(begin, end - begin);
+}
+
 enum class Kind { Other, Header, Key };
 
+// What one line is. The views point into the line given.
 struct Parsed {
     Kind kind = Kind::Other;
-    QByteArray name;           // header or key name, trimmed
+    QByteArrayView name;       // header or key name, trimmed
     qsizetype valueStart = 0;  // key lines: first byte of the value (after the blanks)
-    QByteArray value;          // key lines: the value, trimmed, quotes still on
+    QByteArrayView value;      // key lines: the value, trimmed, quotes still on
 };
 
-Parsed classify(const QByteArray& line) {
+Parsed classify(QByteArrayView line) {
     Parsed p;
     qsizetype b = 0;
     while (b < line.size() && isBlank(line[b])) ++b;
@@ -59,34 +100,39 @@ Parsed classify(const QByteArray& line) {
         const qsizetype close = line.indexOf(']', b + 1);
         if (close < 0) return p;
         p.kind = Kind::Header;
-        p.name = trimmed(line.mid(b + 1, close - b - 1));
+        p.name = trimmed(line.sliced(b + 1, close - b - 1));
         return p;
     }
     const qsizetype eq = line.indexOf('=', b);
     if (eq < 0) return p;
-    p.name = trimmed(line.mid(b, eq - b));
+    p.name = trimmed(line.sliced(b, eq - b));
     if (p.name.isEmpty()) return p;
     p.kind = Kind::Key;
     p.valueStart = eq + 1;
     while (p.valueStart < line.size() && isBlank(line[p.valueStart])) ++p.valueStart;
-    p.value = trimmed(line.mid(p.valueStart));
+    p.value = trimmed(line.sliced(p.valueStart));
     return p;
 }
 
-QString decodeValue(const QByteArray& raw) {
+QString decodeValue(QByteArrayView raw) {
     if (raw.size() >= 2 && raw.front() == '"' && raw.back() == '"')
-        return common::fromCp1251(raw.mid(1, raw.size() - 2));
-    return common::fromCp1251(raw);
+        raw = raw.sliced(1, raw.size() - 2);
+    QString out;
+    out.reserve(raw.size());
+    for (char c : raw) out.append(common::cp1251Char(static_cast<unsigned char>(c)));
+    return out;
 }
 
 // The bytes of a value such that reading them gives the value back: a line break would
 // split the line (and could forge keys), so it becomes a blank; blanks at the ends and
 // enclosing quotes would be dropped on reading, so such a value is quoted.
 QByteArray encodeValue(QString value) {
-    value.replace(u'\r', u' ').replace(u'\n', u' ');
+    if (value.contains(u'\r') || value.contains(u'\n'))
+        value.replace(u'\r', u' ').replace(u'\n', u' ');
+    const QString& v = value;  // reading must not detach
     const bool needsQuotes =
-        !value.isEmpty() && (isBlank(value.front()) || isBlank(value.back()) ||
-                             (value.size() >= 2 && value.front() == u'"' && value.back() == u'"'));
+        !v.isEmpty() && (isBlank(v.front()) || isBlank(v.back()) ||
+                         (v.size() >= 2 && v.front() == u'"' && v.back() == u'"'));
     if (needsQuotes) value = u'"' + value + u'"';
     return common::toCp1251(value);
 }
@@ -101,15 +147,26 @@ std::optional<QByteArray> readBounded(const QString& path, qint64 expectedSize) 
     const qint64 got = file.read(data.data(), data.size());
     if (got < 0) return std::nullopt;
     data.resize(got);
-    // The size may have been stale or a lie (a file that grows, or reports none): read on
-    // to the end, never past the bound.
-    char more[16 * 1024];
-    for (;;) {
-        const qint64 n = file.read(more, sizeof more);
-        if (n < 0 || data.size() + n > IniFile::MaxFileSize) return std::nullopt;
-        if (n == 0) return data;
-        data.append(more, n);
+    // Whole, as the size said: the usual case, with nothing read twice.
+    char probe = 0;
+    qint64 n = file.read(&probe, 1);
+    if (n == 0) return data;
+    // The size was stale or a lie (a file that grows, or reports none): read on to the
+    // end, never past the bound.
+    while (n > 0) {
+        data.append(probe);
+        if (data.size() > IniFile::MaxFileSize) return std::nullopt;
+        const qsizetype had = data.size();
+        const qint64 room = qMin<qint64>(64 * 1024, IniFile::MaxFileSize + 1 - had);
+        data.resize(had + room);
+        n = file.read(data.data() + had, room);
+        data.resize(had + qMax<qint64>(n, 0));
+        if (data.size() > IniFile::MaxFileSize) return std::nullopt;
+        if (n > 0) n = file.read(&probe, 1);
     }
+    if (n < 0) return std::nullopt;
+    data.squeeze();
+    return data;
 }
 
 }  // namespace
@@ -125,10 +182,16 @@ IniFile::IniFile(const QString& path)
 }
 
 void IniFile::reload() {
-    lines_.clear();
-    sections_.clear();
-    sectionIndex_.clear();
-    bom_.clear();
+    data_.clear();
+    data_.squeeze();
+    bodyStart_ = 0;
+    headers_.clear();
+    headers_.shrink_to_fit();
+    headerCache_.clear();
+    keyIndexes_.clear();
+    replaced_.clear();
+    written_.clear();
+    writtenIndex_.clear();
     state_ = DiskState::Missing;
 
     const QFileInfo info(path_);
@@ -136,7 +199,7 @@ void IniFile::reload() {
     state_ = DiskState::Unreadable;
     // A directory, a pipe (whose open would block the start) or a device is not ours.
     if (!info.isFile() || info.size() > MaxFileSize) return;
-    const std::optional<QByteArray> data = readBounded(path_, info.size());
+    std::optional<QByteArray> data = readBounded(path_, info.size());
     if (!data) return;
     // A file that came, or became readable, after a start that read none is not merged:
     // writing our defaults into it would overwrite a table the user never saw loaded.
@@ -144,79 +207,111 @@ void IniFile::reload() {
         state_ = DiskState::Unread;
         return;
     }
-    parse(*data);
+    data_ = std::move(*data);
+    parse();
     state_ = DiskState::Read;
 }
 
-void IniFile::parse(const QByteArray& data) {
+void IniFile::parse() {
     // Editors put a UTF-8 byte-order mark in front; Windows' profile functions read
     // through it, and a first section hidden behind it would be written a second time.
-    qsizetype pos = 0;
-    if (data.startsWith(kUtf8Bom)) {
-        bom_ = kUtf8Bom;
-        pos = kUtf8Bom.size();
-    }
-    while (pos < data.size()) {
-        qsizetype end = pos;
-        while (end < data.size() && data[end] != '\r' && data[end] != '\n') ++end;
-        Line line{data.mid(pos, end - pos), {}};
-        if (end < data.size()) {
-            const qsizetype eolLength =
-                (data[end] == '\r' && end + 1 < data.size() && data[end + 1] == '\n') ? 2 : 1;
-            line.eol = data.mid(end, eolLength);
-            end += eolLength;
-        }
-        lines_.push_back(std::move(line));
-        pos = end;
-    }
-
-    int current = -1;
-    for (int i = 0; i < static_cast<int>(lines_.size()); ++i) {
-        const Parsed p = classify(lines_[i].bytes);
-        if (p.kind == Kind::Header) {
-            Section section;
-            section.name = common::fromCp1251(p.name);
-            section.headerLine = i;
-            const QString key = folded(section.name);
-            if (!sectionIndex_.contains(key)) sectionIndex_.insert(key, sections_.size());
-            sections_.push_back(std::move(section));
-            current = static_cast<int>(sections_.size()) - 1;
-        } else if (p.kind == Kind::Key && current >= 0) {
-            Section& section = sections_[current];
-            const QString key = folded(common::fromCp1251(p.name));
-            if (!section.keyLines.contains(key)) section.keyLines.insert(key, i);
-            section.lastKeyLine = i;
-        }
+    if (data_.startsWith(kUtf8Bom)) bodyStart_ = kUtf8Bom.size();
+    // Only the headers are noted, a few bytes each: the file is held once, whatever its
+    // lines, and keys are found by reading their section.
+    for (qsizetype pos = bodyStart_; pos < data_.size();) {
+        const LineSpan line = lineAt(pos);
+        const Parsed p = classify(original(line));
+        if (p.kind == Kind::Header)
+            headers_.push_back({static_cast<quint32>(pos), nameHash(p.name)});
+        pos = line.next;
     }
 }
 
-const IniFile::Section* IniFile::findSection(const QString& name) const {
-    const auto it = sectionIndex_.constFind(folded(name));
-    return it == sectionIndex_.cend() ? nullptr : &sections_[*it];
+IniFile::LineSpan IniFile::lineAt(qsizetype begin) const {
+    const char* d = data_.constData();
+    const qsizetype size = data_.size();
+    LineSpan line{begin, begin, begin};
+    while (line.end < size && d[line.end] != '\r' && d[line.end] != '\n') ++line.end;
+    line.next = line.end;
+    if (line.next < size)
+        line.next +=
+            (d[line.next] == '\r' && line.next + 1 < size && d[line.next + 1] == '\n') ? 2 : 1;
+    return line;
 }
 
-IniFile::Section& IniFile::sectionForWrite(const QString& name) {
-    const QString key = folded(name);
-    const auto it = sectionIndex_.constFind(key);
-    if (it != sectionIndex_.cend()) return sections_[*it];
-    Section section;
-    section.name = name;
-    sectionIndex_.insert(key, sections_.size());
-    sections_.push_back(std::move(section));
-    return sections_.back();
+QByteArrayView IniFile::original(const LineSpan& line) const {
+    return QByteArrayView(data_).sliced(line.begin, line.end - line.begin);
+}
+
+QByteArrayView IniFile::current(const LineSpan& line) const {
+    const auto it = replaced_.find(line.begin);
+    return it == replaced_.end() ? original(line) : QByteArrayView(it->second);
+}
+
+int IniFile::findHeader(const QString& name) const {
+    if (const auto it = headerCache_.constFind(name); it != headerCache_.cend()) return *it;
+    const quint32 hash = nameHash(name);
+    int found = -1;
+    for (std::size_t i = 0; i < headers_.size() && found < 0; ++i) {
+        if (headers_[i].nameHash != hash) continue;
+        if (sameName(classify(original(lineAt(headers_[i].begin))).name, name))
+            found = static_cast<int>(i);
+    }
+    headerCache_.insert(name, found);
+    return found;
+}
+
+const IniFile::KeyIndex& IniFile::keyIndex(int header) const {
+    if (const auto it = keyIndexes_.find(header); it != keyIndexes_.end()) return it->second;
+    // Built once per section asked for, a few bytes per key line: lookups stay quick in a
+    // large section, and memory stays small for one with very many keys.
+    KeyIndex index;
+    const std::size_t h = static_cast<std::size_t>(header);
+    const qsizetype end = h + 1 < headers_.size() ? headers_[h + 1].begin : data_.size();
+    index.lastKey = headers_[h].begin;
+    for (qsizetype pos = lineAt(headers_[h].begin).next; pos < end;) {
+        const LineSpan line = lineAt(pos);
+        const Parsed p = classify(original(line));
+        if (p.kind == Kind::Key) {
+            index.keys.push_back({nameHash(p.name), static_cast<quint32>(pos)});
+            index.lastKey = pos;
+        }
+        pos = line.next;
+    }
+    std::sort(index.keys.begin(), index.keys.end());
+    return keyIndexes_.emplace(header, std::move(index)).first->second;
+}
+
+std::optional<IniFile::LineSpan> IniFile::findKey(int header, const QString& key) const {
+    const KeyIndex& index = keyIndex(header);
+    const quint32 hash = nameHash(key);
+    // Sorted by hash, then by place: the first that matches is the first in the file.
+    auto it = std::lower_bound(index.keys.begin(), index.keys.end(), std::pair{hash, quint32{0}});
+    for (; it != index.keys.end() && it->first == hash; ++it) {
+        const LineSpan line = lineAt(it->second);
+        if (sameName(classify(original(line)).name, key)) return line;
+    }
+    return std::nullopt;
+}
+
+const IniFile::Written* IniFile::findWritten(const QString& foldedName) const {
+    const auto it = writtenIndex_.constFind(foldedName);
+    return it == writtenIndex_.cend() ? nullptr : &written_[*it];
 }
 
 bool IniFile::lookup(const QString& section, const QString& key, QString* value) const {
-    const Section* s = findSection(section);
-    if (!s) return false;
-    const QString k = folded(key);
-    if (const auto it = s->keyLines.constFind(k); it != s->keyLines.cend()) {
-        *value = decodeValue(classify(lines_[*it].bytes).value);
-        return true;
+    if (const int h = findHeader(section); h >= 0) {
+        if (const auto line = findKey(h, key)) {
+            *value = decodeValue(classify(current(*line)).value);
+            return true;
+        }
     }
-    if (const auto it = s->addedIndex.constFind(k); it != s->addedIndex.cend()) {
-        *value = s->added[*it].second;
-        return true;
+    if (written_.empty()) return false;
+    if (const Written* w = findWritten(folded(section))) {
+        if (const auto it = w->addedIndex.constFind(folded(key)); it != w->addedIndex.cend()) {
+            *value = w->added[*it].second;
+            return true;
+        }
     }
     return false;
 }
@@ -241,23 +336,32 @@ bool IniFile::readBool(const QString& section, const QString& key, bool def) con
 }
 
 void IniFile::writeString(const QString& section, const QString& key, const QString& value) {
-    Section& s = sectionForWrite(section);
+    const int h = findHeader(section);
+    if (h >= 0) {
+        if (const auto line = findKey(h, key)) {
+            const QByteArrayView bytes = current(*line);
+            const Parsed p = classify(bytes);
+            // An unchanged value keeps its line as it is: its quotes, spacing and any bytes
+            // that would not survive a round trip through the code page.
+            if (decodeValue(p.value) == value) return;
+            replaced_[line->begin] = bytes.first(p.valueStart).toByteArray() + encodeValue(value);
+            return;
+        }
+    }
+    const QString s = folded(section);
     const QString k = folded(key);
-    if (const auto it = s.keyLines.constFind(k); it != s.keyLines.cend()) {
-        Line& line = lines_[*it];
-        const Parsed p = classify(line.bytes);
-        // An unchanged value keeps its line as it is: its quotes, spacing and any bytes
-        // that would not survive a round trip through the code page.
-        if (decodeValue(p.value) == value) return;
-        line.bytes = line.bytes.left(p.valueStart) + encodeValue(value);
+    auto it = writtenIndex_.constFind(s);
+    if (it == writtenIndex_.cend()) {
+        it = writtenIndex_.insert(s, written_.size());
+        written_.push_back({section, h, {}, {}});
+    }
+    Written& w = written_[*it];
+    if (const auto a = w.addedIndex.constFind(k); a != w.addedIndex.cend()) {
+        w.added[*a].second = value;
         return;
     }
-    if (const auto it = s.addedIndex.constFind(k); it != s.addedIndex.cend()) {
-        s.added[*it].second = value;
-        return;
-    }
-    s.addedIndex.insert(k, s.added.size());
-    s.added.emplace_back(key, value);
+    w.addedIndex.insert(k, w.added.size());
+    w.added.emplace_back(key, value);
 }
 
 void IniFile::writeInteger(const QString& section, const QString& key, std::int32_t value) {
@@ -269,36 +373,52 @@ void IniFile::writeBool(const QString& section, const QString& key, bool value) 
 }
 
 QByteArray IniFile::contents() const {
-    auto appendAdded = [](QByteArray& out, const Section& s) {
-        for (const auto& [key, value] : s.added)
-            out += common::toCp1251(key) + '=' + encodeValue(value) + kCrLf;
+    auto appendAdded = [](QByteArray& out, const Written& w) {
+        for (const auto& [key, value] : w.added) {
+            out += common::toCp1251(key);
+            out += '=';
+            out += encodeValue(value);
+            out += kCrLf;
+        }
     };
 
-    // New keys of a section in the file go right after its last key line.
-    QHash<int, const Section*> insertAfter;
-    for (const Section& s : sections_)
-        if (s.headerLine >= 0 && !s.added.empty())
-            insertAfter.insert(s.lastKeyLine >= 0 ? s.lastKeyLine : s.headerLine, &s);
+    // What changes, by the line it happens at: a replaced value, or a section's new keys
+    // right after its last key line (its header when it has none).
+    struct Change {
+        const QByteArray* replacement = nullptr;
+        const Written* added = nullptr;
+    };
+    std::map<qsizetype, Change> changes;
+    for (const auto& [begin, bytes] : replaced_) changes[begin].replacement = &bytes;
+    for (const Written& w : written_) {
+        if (w.header < 0 || w.added.empty()) continue;
+        changes[keyIndex(w.header).lastKey].added = &w;
+    }
 
     QByteArray out;
-    for (int i = 0; i < static_cast<int>(lines_.size()); ++i) {
-        const Line& line = lines_[i];
-        out += line.bytes;
-        const auto it = insertAfter.constFind(i);
-        if (it == insertAfter.cend()) {
-            out += line.eol;
-            continue;
+    out.reserve(data_.size() + 4096);
+    qsizetype pos = 0;
+    for (const auto& [begin, change] : changes) {
+        out.append(data_.constData() + pos, begin - pos);
+        const LineSpan line = lineAt(begin);
+        out.append(change.replacement ? QByteArrayView(*change.replacement) : original(line));
+        const QByteArrayView eol = QByteArrayView(data_).sliced(line.end, line.next - line.end);
+        if (change.added) {
+            out.append(eol.isEmpty() ? QByteArrayView(kCrLf) : eol);
+            appendAdded(out, *change.added);
+        } else {
+            out.append(eol);
         }
-        out += line.eol.isEmpty() ? kCrLf : line.eol;
-        appendAdded(out, **it);
+        pos = line.next;
     }
-    for (const Section& s : sections_) {
-        if (s.headerLine >= 0) continue;
-        if (!out.isEmpty() && !out.endsWith('\n') && !out.endsWith('\r')) out += kCrLf;
-        out += '[' + common::toCp1251(s.name) + ']' + kCrLf;
-        appendAdded(out, s);
+    out.append(data_.constData() + pos, data_.size() - pos);
+    for (const Written& w : written_) {
+        if (w.header >= 0) continue;
+        if (out.size() > bodyStart_ && !out.endsWith('\n') && !out.endsWith('\r')) out += kCrLf;
+        out += '[' + common::toCp1251(w.name) + ']' + kCrLf;
+        appendAdded(out, w);
     }
-    return bom_ + out;
+    return out;
 }
 
 bool IniFile::moveAside() const {
@@ -366,6 +486,14 @@ void IniFile::replaceFile() const {
     // the old file or the new one, whole, never a torn mix.
     const auto fail = [this] { throw WriteError(path_); };
 
+    const QByteArray data = contents();
+    // What we write must be what the next start reads whole.
+    if (data.size() > MaxFileSize) {
+        qWarning("drevonix: %s would grow past %lld bytes; it is left as it was", qPrintable(path_),
+                 static_cast<long long>(MaxFileSize));
+        fail();
+    }
+
     // We could not read what is there (or did not), so we could not keep its other lines:
     // keep the whole of it under another name, so that the user can always save and quit.
     if ((state_ == DiskState::Unreadable || state_ == DiskState::Unread) && !moveAside()) fail();
@@ -382,7 +510,6 @@ void IniFile::replaceFile() const {
     const QString folder = info.absolutePath();
     if (!QDir(folder).exists() && !QDir().mkpath(folder)) fail();
 
-    const QByteArray data = contents();
     QSaveFile file(path_);
     if (!file.open(QIODevice::WriteOnly)) {
         // No new file can be made beside it (a folder the user may not write), but the

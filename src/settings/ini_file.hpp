@@ -1,9 +1,12 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QHash>
 #include <QString>
 #include <cstdint>
+#include <map>
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
@@ -22,10 +25,11 @@ public:
 // are dropped and a value in matching double quotes loses them; the first of duplicate
 // sections or keys wins. A UTF-8 byte-order mark at the start is read through and kept.
 //
-// The object holds the file's lines in memory. Writes change them there: a key's value is
-// replaced in its own line, a missing key goes after the last key line of its section, a
-// missing section at the end. save() then replaces the file as a whole. Every line that
-// no write touched comes out byte for byte as it was read.
+// The object holds the file's bytes in memory, once, and notes where its section headers
+// are. Writes are kept beside them: a key's value is replaced in its own line, a missing
+// key goes after the last key line of its section, a missing section at the end. save()
+// then replaces the file as a whole. Every line that no write touched comes out byte for
+// byte as it was read.
 class IniFile {
 public:
     // Our own file stays far below this even with every text at its longest (about 200 KB),
@@ -80,22 +84,38 @@ public:
     void save();
 
 private:
-    struct Line {
-        QByteArray bytes;  // without the line end
-        QByteArray eol;    // "\r\n", "\n", "\r", or empty for a last line without one
+    // One line of data_: its bytes are [begin, end), its line end [end, next).
+    struct LineSpan {
+        qsizetype begin = 0, end = 0, next = 0;
     };
-    struct Section {
+    struct Header {
+        quint32 begin;     // where its line starts in data_
+        quint32 nameHash;  // of the folded name
+    };
+    // A section a write went to that needs new keys, or that the file lacks.
+    struct Written {
         QString name;
-        int headerLine = -1;           // -1: not in the file yet, appended at the end
-        int lastKeyLine = -1;          // where new keys go (after the header when -1)
-        QHash<QString, int> keyLines;  // folded key -> first line holding it
-        std::vector<std::pair<QString, QString>> added;  // new keys, in write order
-        QHash<QString, std::size_t> addedIndex;
+        int header = -1;  // in headers_; -1: not in the file, appended at the end
+        std::vector<std::pair<QString, QString>> added;  // keys not in the file, write order
+        QHash<QString, std::size_t> addedIndex;          // folded key -> added
     };
 
-    void parse(const QByteArray& data);
-    const Section* findSection(const QString& name) const;
-    Section& sectionForWrite(const QString& name);
+    void parse();
+    LineSpan lineAt(qsizetype begin) const;
+    QByteArrayView original(const LineSpan& line) const;
+    // The line as a write left it.
+    QByteArrayView current(const LineSpan& line) const;
+    // The first header of that name; -1 when there is none.
+    int findHeader(const QString& name) const;
+    // The key lines of one section.
+    struct KeyIndex {
+        std::vector<std::pair<quint32, quint32>> keys;  // folded name's hash, line begin
+        qsizetype lastKey = 0;  // where new keys go: the last key line, or the header
+    };
+    const KeyIndex& keyIndex(int header) const;
+    // The first line holding that key in the header's section.
+    std::optional<LineSpan> findKey(int header, const QString& key) const;
+    const Written* findWritten(const QString& foldedName) const;
     // The value as stored (unquoted, not cut); false when the key is absent.
     bool lookup(const QString& section, const QString& key, QString* value) const;
 
@@ -109,10 +129,14 @@ private:
     // is merged with our values. Anything else there may be someone's table we never saw.
     bool ours_ = false;
     bool started_ = false;
-    QByteArray bom_;  // the file's UTF-8 byte-order mark, written back as it was
-    std::vector<Line> lines_;
-    std::vector<Section> sections_;             // file order, then new sections
-    QHash<QString, std::size_t> sectionIndex_;  // folded name -> first section
+    QByteArray data_;              // the file as read, byte-order mark and all
+    qsizetype bodyStart_ = 0;      // after a UTF-8 byte-order mark, which is kept as it was
+    std::vector<Header> headers_;  // file order
+    mutable QHash<QString, int> headerCache_;     // folded name -> findHeader()
+    mutable std::map<int, KeyIndex> keyIndexes_;  // header -> its keys, once asked for
+    std::map<qsizetype, QByteArray> replaced_;    // line begin -> the line with its new value
+    std::vector<Written> written_;                // first-write order
+    QHash<QString, std::size_t> writtenIndex_;    // folded name -> written_
 };
 
 }  // namespace settings

@@ -117,6 +117,7 @@ private:
     std::unique_ptr<settings::IniFile> ini_;
     bool showAtStart_ = true;
     bool ended_ = false;
+    bool savedForClose_ = false;  // "Выход" saved just before its close
 };
 
 // The program-wide reference to the main window; set before its controls are built.

@@ -84,7 +84,7 @@ void TForm1::Ic(int type, const QIcon& icon) {
 void TForm1::FormClose() {
     trace("Ic(2)");
     Ic(TrayIcon::IcRemove, windowIcon());
-    Save_all();
+    if (!savedForClose_) Save_all();
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
@@ -129,7 +129,10 @@ void TForm1::N2Click() {
 void TForm1::N4Click() {
     // A failed save ends here, before the close: the icon and the window stay.
     Save_all();
+    // Once is enough: a second save of the same table could only fail or move things.
+    savedForClose_ = true;
     close();
+    savedForClose_ = false;
 }
 
 void TForm1::WMEndSessionQuery() {

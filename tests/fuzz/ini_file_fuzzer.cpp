@@ -10,6 +10,7 @@
 #include <QString>
 #include <cstdint>
 #include <cstdlib>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -49,62 +50,62 @@ const QString& workFolder() {
     return folder;
 }
 
+// Views into the bytes split.
 struct Line {
-    QByteArray bytes, eol;
+    QByteArrayView bytes, eol;
 };
 
 // Line splitting written apart from the parser: CR LF, LF or a lone CR end a line.
-std::vector<Line> splitLines(const QByteArray& data) {
+std::vector<Line> splitLines(QByteArrayView data) {
     std::vector<Line> lines;
-    Line cur;
+    qsizetype begin = 0;
     for (qsizetype i = 0; i < data.size(); ++i) {
         const char c = data[i];
-        if (c == '\r' || c == '\n') {
-            cur.eol = (c == '\r' && i + 1 < data.size() && data[i + 1] == '\n') ? "\r\n"
-                                                                                : QByteArray(1, c);
-            if (cur.eol.size() == 2) ++i;
-            lines.push_back(cur);
-            cur = Line{};
-        } else {
-            cur.bytes += c;
-        }
+        if (c != '\r' && c != '\n') continue;
+        const qsizetype eol = (c == '\r' && i + 1 < data.size() && data[i + 1] == '\n') ? 2 : 1;
+        lines.push_back(
+            {QByteArrayView(data).sliced(begin, i - begin), QByteArrayView(data).sliced(i, eol)});
+        i += eol - 1;
+        begin = i + 1;
     }
-    if (!cur.bytes.isEmpty()) lines.push_back(cur);
+    if (begin < data.size()) lines.push_back({data.sliced(begin), {}});
     return lines;
 }
 
-QByteArray trimBlanks(QByteArray b) {
-    while (!b.isEmpty() && (b.front() == ' ' || b.front() == '\t')) b.remove(0, 1);
+QByteArrayView trimBlanks(QByteArrayView b) {
+    while (!b.isEmpty() && (b.front() == ' ' || b.front() == '\t')) b = b.sliced(1);
     while (!b.isEmpty() && (b.back() == ' ' || b.back() == '\t')) b.chop(1);
     return b;
 }
 
-bool isOurSectionName(const QString& folded) {
-    if (folded == u"position" || folded == u"system") return true;
-    for (int row = 1; row <= 12; ++row)
-        if (folded == QStringLiteral("key %1").arg(row, 2, 10, QLatin1Char('0'))) return true;
+// Our names are ASCII, and no character of the code page folds to an ASCII letter, so
+// an ASCII comparison without case finds exactly the names that fold to ours.
+bool isOneOf(QByteArrayView name, std::initializer_list<const char*> names) {
+    for (const char* n : names)
+        if (name.compare(QByteArrayView(n), Qt::CaseInsensitive) == 0) return true;
     return false;
 }
 
-bool isOurKeyName(const QString& folded) {
-    for (const KeySpec& k : kRowKeys)
-        if (folded == QString::fromLatin1(k.name).toCaseFolded()) return true;
-    for (const char* k : {"left", "top", "differ", "val.first", "val.next"})
-        if (folded == QLatin1String(k)) return true;
-    return false;
+bool isOurSectionName(QByteArrayView name) {
+    return isOneOf(name, {"Key 01", "Key 02", "Key 03", "Key 04", "Key 05", "Key 06", "Key 07",
+                          "Key 08", "Key 09", "Key 10", "Key 11", "Key 12", "Position", "System"});
+}
+
+bool isOurKeyName(QByteArrayView name) {
+    return isOneOf(name, {"J.Code", "Shift", "Ctrl", "Alt", "Symbol", "Value", "Descript", "Left",
+                          "Top", "Differ", "Val.First", "Val.Next"});
 }
 
 // Lines a save may change or add: a key line named like one of ours, or a header of one of
 // our sections. Broader than the real rules on purpose; everything else is foreign.
-bool mayBeOurs(const QByteArray& line) {
-    const QByteArray t = trimBlanks(line);
+bool mayBeOurs(QByteArrayView line) {
+    const QByteArrayView t = trimBlanks(line);
     if (t.startsWith('[')) {
         const qsizetype close = t.indexOf(']');
-        return close > 0 &&
-               isOurSectionName(common::fromCp1251(trimBlanks(t.mid(1, close - 1))).toCaseFolded());
+        return close > 0 && isOurSectionName(trimBlanks(t.sliced(1, close - 1)));
     }
     const qsizetype eq = t.indexOf('=');
-    return eq >= 0 && isOurKeyName(common::fromCp1251(trimBlanks(t.left(eq))).toCaseFolded());
+    return eq >= 0 && isOurKeyName(trimBlanks(t.first(eq)));
 }
 
 // Characters a settings value may hold: anything the code page has, but no line break
@@ -132,6 +133,25 @@ QString makeText(FuzzedDataProvider& in, const settings::IniFile& ini, const Wri
     }
 }
 
+// The 89 values of a save, names made once.
+const std::vector<Write>& allWrites() {
+    static const std::vector<Write> writes = [] {
+        std::vector<Write> w;
+        for (int row = 1; row <= 12; ++row)
+            for (const KeySpec& k : kRowKeys)
+                w.push_back({QStringLiteral("Key %1").arg(row, 2, 10, QLatin1Char('0')),
+                             QString::fromLatin1(k.name),
+                             k.form,
+                             {},
+                             0});
+        for (const char* k : {"Left", "Top"}) w.push_back({"Position", k, Form::Integer, {}, 0});
+        for (const char* k : {"Differ", "Val.First", "Val.Next"})
+            w.push_back({"System", k, Form::Integer, {}, 0});
+        return w;
+    }();
+    return writes;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -149,17 +169,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     settings::IniFile ini(path);
     FUZZ_CHECK(ini.diskState() == settings::IniFile::DiskState::Read);
 
-    std::vector<Write> writes;
-    for (int row = 1; row <= 12; ++row)
-        for (const KeySpec& k : kRowKeys)
-            writes.push_back({QStringLiteral("Key %1").arg(row, 2, 10, QLatin1Char('0')),
-                              QString::fromLatin1(k.name),
-                              k.form,
-                              {},
-                              0});
-    for (const char* k : {"Left", "Top"}) writes.push_back({"Position", k, Form::Integer, {}, 0});
-    for (const char* k : {"Differ", "Val.First", "Val.Next"})
-        writes.push_back({"System", k, Form::Integer, {}, 0});
+    std::vector<Write> writes = allWrites();
     FUZZ_CHECK(writes.size() == 89);
 
     for (Write& w : writes) {
@@ -203,9 +213,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
 
+    // A UTF-8 byte-order mark stays as it was, in front of the lines.
+    const QByteArray bom = QByteArrayLiteral("\xEF\xBB\xBF");
+    FUZZ_CHECK(saved.startsWith(bom) == original.startsWith(bom));
+    const qsizetype bomSize = original.startsWith(bom) ? bom.size() : 0;
+
     // Foreign lines: all there, unchanged, in order; whatever lies between them is ours.
-    const std::vector<Line> before = splitLines(original);
-    const std::vector<Line> after = splitLines(saved);
+    const std::vector<Line> before = splitLines(QByteArrayView(original).sliced(bomSize));
+    const std::vector<Line> after = splitLines(QByteArrayView(saved).sliced(bomSize));
     std::size_t j = 0;
     for (std::size_t i = 0; i < before.size(); ++i) {
         if (mayBeOurs(before[i].bytes)) continue;

@@ -236,3 +236,38 @@ TEST_F(SaveFailure, SavingKeepsTheModeAndMakesTheFolder) {
 }
 
 }  // namespace
+
+// The next start reads files up to the bound whole; a save never writes one it would not.
+TEST_F(SaveFailure, SaveNeverOutgrowsWhatTheNextStartReads) {
+    const auto padded = [](QByteArray file) {
+        file += ';';
+        file += QByteArray(IniFile::MaxFileSize - 2 - file.size() - 100, 'z');
+        return file + "\r\n";
+    };
+    struct {
+        const char* what;
+        QByteArray file;
+        bool saves;
+    } cases[] = {
+        // Our 89 values would add about 1.2 kB.
+        {"100 bytes below the bound, none of our values", padded(QByteArray()), false},
+        {"100 bytes below the bound, our values in place", padded(kDefaultFile), true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(writeBytes(path(), c.file));
+        IniFile ini(path());
+        ASSERT_EQ(ini.diskState(), IniFile::DiskState::Read);
+        settings::load(ini, keys, window, system);
+        keys.setText(1, keymap::KeyField::JCode, "2");
+        if (c.saves) {
+            settings::Save_all(ini, keys, window, system);
+            EXPECT_EQ(IniFile(path()).diskState(), IniFile::DiskState::Read);
+            EXPECT_EQ(readBytes(path()).size(), c.file.size() - 3);  // "1024" became "2"
+        } else {
+            expectWriteError(ini);
+            EXPECT_EQ(readBytes(path()), c.file);
+        }
+        EXPECT_EQ(folderEntries(), QStringList{"Control.ini"});
+    }
+}
