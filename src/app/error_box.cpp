@@ -1,7 +1,10 @@
 #include "app/error_box.hpp"
 
 #include <QMessageBox>
+#include <QPushButton>
 #include <exception>
+
+#include "ui/lifecycle.hpp"
 
 namespace app {
 
@@ -22,9 +25,26 @@ void Application::showError(const QString& message) {
     box.exec();
 }
 
+bool Application::ask(const QString& text) {
+    if (question_) return question_(title(), text);
+    QMessageBox box(QMessageBox::Question, title(), text);
+    QPushButton* yes = box.addButton(QStringLiteral("Да"), QMessageBox::YesRole);
+    QPushButton* no = box.addButton(QStringLiteral("Нет"), QMessageBox::NoRole);
+    // Running on is the safe answer: Enter and Escape keep the program.
+    box.setDefaultButton(no);
+    box.setEscapeButton(no);
+    box.exec();
+    return box.clickedButton() == yes;
+}
+
 bool Application::notify(QObject* receiver, QEvent* event) {
     try {
         return QApplication::notify(receiver, event);
+    } catch (const ui::EndingSaveFailed& e) {
+        event->ignore();
+        showError(QString::fromUtf8(e.what()));
+        if (ask(QStringLiteral("Настройки не сохранены. Завершить программу без сохранения?")))
+            e.endWithoutSaving();
     } catch (const std::exception& e) {
         // Ignoring the event abandons what it asked for: a close that failed to save
         // leaves the window open.

@@ -29,10 +29,16 @@ public:
     void setErrorPresenter(ErrorPresenter presenter) { presenter_ = std::move(presenter); }
     void showError(const QString& message);
 
+    // Asks a yes-or-no question with the title (replaceable for tests); true for "Да".
+    using QuestionPresenter = std::function<bool(const QString& caption, const QString& text)>;
+    void setQuestionPresenter(QuestionPresenter presenter) { question_ = std::move(presenter); }
+    bool ask(const QString& text);
+
     bool notify(QObject* receiver, QEvent* event) override;
 
 private:
     ErrorPresenter presenter_;
+    QuestionPresenter question_;
 };
 
 }  // namespace app

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <functional>
 #include <memory>
 
 #include "device/device_event_hook.hpp"
@@ -92,6 +93,9 @@ private:
     void trace(const char* step) const;
     void greet() const;
     void setUpLifecycle();
+    // Runs a save of the program's end; a failure the user may answer by ending anyway
+    // leaves as EndingSaveFailed.
+    void endingSave(const std::function<void()>& save);
     void usePixelFontSizes();
     void narrowFontToLayout();
     void setUpTabs();
@@ -117,7 +121,9 @@ private:
     std::unique_ptr<settings::IniFile> ini_;
     bool showAtStart_ = true;
     bool ended_ = false;
-    bool savedForClose_ = false;  // "Выход" saved just before its close
+    bool savedForClose_ = false;     // "Выход" saved just before its close
+    bool sessionEnding_ = false;     // the close comes from the end of the session
+    bool endWithoutSaving_ = false;  // the user chose to end after a failed save
 };
 
 // The program-wide reference to the main window; set before its controls are built.

@@ -84,7 +84,26 @@ void TForm1::Ic(int type, const QIcon& icon) {
 void TForm1::FormClose() {
     trace("Ic(2)");
     Ic(TrayIcon::IcRemove, windowIcon());
-    if (!savedForClose_) Save_all();
+    if (!savedForClose_ && !endWithoutSaving_) endingSave([this] { Save_all(); });
+}
+
+void TForm1::endingSave(const std::function<void()>& save) {
+    // The session's end asks nobody: its error goes where the session path sends it.
+    if (sessionEnding_) return save();
+    try {
+        save();
+    } catch (const settings::WriteError& e) {
+        // Queued: the close that failed must be over before the next one starts.
+        throw EndingSaveFailed(e.what(), [this] {
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    endWithoutSaving_ = true;
+                    close();
+                },
+                Qt::QueuedConnection);
+        });
+    }
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
@@ -128,7 +147,7 @@ void TForm1::N2Click() {
 
 void TForm1::N4Click() {
     // A failed save ends here, before the close: the icon and the window stay.
-    Save_all();
+    endingSave([this] { Save_all(); });
     // Once is enough: a second save of the same table could only fail or move things.
     savedForClose_ = true;
     close();
@@ -137,7 +156,9 @@ void TForm1::N4Click() {
 
 void TForm1::WMEndSessionQuery() {
     // The session may end: nothing is asked, and nothing is sent to the controller.
+    sessionEnding_ = true;
     close();
+    sessionEnding_ = false;
 }
 
 void TForm1::setUpLifecycle() {

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# A settings file that cannot be written: "Выход" shows the error and the program keeps
-# running with its icon; closing the window shows it and the program keeps running, the
+# A settings file that cannot be written: "Выход" shows the error, the user keeps the
+# program ("Нет"), and it keeps running with its icon; closing the window shows it and the program keeps running, the
 # window open and the icon gone. Once the file is writable again, the close ends it.
 . "${DREVONIX_E2E_LIB:-$(dirname "$0")/lib}/desktop.sh"
 
@@ -18,11 +18,15 @@ DEMO=$SPAWNED
 
 error_box() { dialog_window "$class" "$MAIN_TITLE"; }
 no_error_box() { ! error_box; }
+# The error box, then the question whether to end without saving: Return is "Нет".
 dismiss_error() {
     local box
     box=$(error_box) || fail "no error box"
     xdotool windowactivate --sync "$box" key Return
-    wait_for "the error box to close" 5 no_error_box
+    other_box() { local b; b=$(error_box) && [ "$b" != "$box" ]; }
+    wait_for "the question after the error" 10 other_box
+    xdotool windowactivate --sync "$(error_box)" key Return
+    wait_for "the boxes to close" 5 no_error_box
 }
 
 wait_for "the tray icon" 20 icon_window "$class"

@@ -49,10 +49,15 @@ protected:
         };
         testApp().setErrorPresenter(
             [this](const QString&, const QString& text) { errors.push_back(text); });
+        testApp().setQuestionPresenter([this](const QString&, const QString& text) {
+            errors.push_back("? " + text);
+            return endAnyway;
+        });
     }
     void TearDown() override {
         form.reset();
         testApp().setErrorPresenter(nullptr);
+        testApp().setQuestionPresenter(nullptr);
     }
     void build() { form = std::make_unique<ui::TForm1>(hid, nullptr, options); }
 
@@ -74,7 +79,8 @@ protected:
     std::vector<std::string> steps;
     std::function<void(const char*)> onStep;
     std::vector<std::size_t> greeted;
-    std::vector<QString> errors;
+    std::vector<QString> errors;  // error boxes, and questions after "? "
+    bool endAnyway = false;       // the answer to the questions
     emulator::ControllerEmulator emulator;
     testing_support::RecordingLibrary hid{emulator};
     ui::LifecycleOptions options;
@@ -215,15 +221,15 @@ TEST_F(Lifecycle, ReadOnlySettingsFileKeepsTheProgramRunning) {
     form->show();
     form->N4->trigger();
     run();
-    ASSERT_EQ(errors.size(), 1u);
+    ASSERT_EQ(errors.size(), 2u);
     EXPECT_EQ(errors[0], expected);
     EXPECT_TRUE(form->isVisible());
     EXPECT_TRUE(trayShown(*form));
 
     // Closing the window: the error, the window stays open, the icon stays gone.
     EXPECT_FALSE(form->close());
-    ASSERT_EQ(errors.size(), 2u);
-    EXPECT_EQ(errors[1], expected);
+    ASSERT_EQ(errors.size(), 4u);
+    EXPECT_EQ(errors[2], expected);
     EXPECT_TRUE(form->isVisible());
     EXPECT_FALSE(trayShown(*form));
     EXPECT_EQ(file().toLatin1(), old);
@@ -231,8 +237,46 @@ TEST_F(Lifecycle, ReadOnlySettingsFileKeepsTheProgramRunning) {
     // Once the file can be written again, the close goes through.
     QFile::setPermissions(ini, QFile::ReadOwner | QFile::WriteOwner);
     EXPECT_TRUE(form->close());
-    EXPECT_EQ(errors.size(), 2u);
+    EXPECT_EQ(errors.size(), 4u);
     EXPECT_TRUE(file().contains("Symbol=OLD"));
+}
+
+// After the error box the user may end without saving ("Да") or keep the program ("Нет").
+TEST_F(Lifecycle, AFailedSaveAtTheEndOffersToEndWithoutSaving) {
+    const QByteArray old = "[Key 01]\r\nSymbol=OLD\r\n";
+    const QString question =
+        QStringLiteral("? Настройки не сохранены. Завершить программу без сохранения?");
+    struct {
+        const char* what;
+        std::function<void(ui::TForm1&)> end;
+        bool answer;
+        bool ended, tray;
+    } cases[] = {
+        {"Выход, Нет", [](ui::TForm1& f) { f.N4->trigger(); }, false, false, true},
+        {"Выход, Да", [](ui::TForm1& f) { f.N4->trigger(); }, true, true, false},
+        {"close box, Нет", [](ui::TForm1& f) { f.close(); }, false, false, false},
+        {"close box, Да", [](ui::TForm1& f) { f.close(); }, true, true, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        QFile::remove(ini);
+        writeFile(old);
+        ASSERT_TRUE(QFile::setPermissions(ini, QFile::ReadOwner));
+        errors.clear();
+        endAnyway = c.answer;
+        build();
+        form->show();
+        c.end(*form);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return errors.size() >= 2; }, 5000));
+        EXPECT_EQ(errors[1], question);
+        // The answer's close, if any, comes from the event loop.
+        EXPECT_EQ(QTest::qWaitFor([&] { return form->ended(); }, c.ended ? 5000 : 200), c.ended);
+        EXPECT_EQ(form->isVisible(), !c.ended);
+        EXPECT_EQ(trayShown(*form), c.tray);
+        EXPECT_EQ(errors.size(), 2u);
+        EXPECT_EQ(file().toLatin1(), old);
+        form.reset();
+    }
 }
 
 // The [System] numbers of the file steer the running key mapper: start-up hands them on.
