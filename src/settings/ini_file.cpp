@@ -7,6 +7,7 @@
 #include <QSaveFile>
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <map>
 #include <optional>
 
@@ -453,22 +454,45 @@ bool keepOwner(int fd, const struct stat& old) {
 }
 #endif
 
+#ifdef Q_OS_UNIX
+bool writeAll(int fd, const char* bytes, qint64 size, off_t at) {
+    while (size > 0) {
+        const ssize_t n = ::pwrite(fd, bytes, static_cast<size_t>(size), at);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        bytes += n;
+        size -= n;
+        at += n;
+    }
+    return true;
+}
+#endif
+
 // Writes over the file itself: it keeps its owner, group, mode and links by nature. What is
 // lost is the power-cut guarantee only: a cut in the middle leaves a torn file. A full disk
-// is still found before any old byte is touched, since the space is taken first.
+// is found before any old byte is touched: what goes beyond the old end is written first,
+// and when that fails the file is cut back to its old size, as it was byte for byte.
 bool writeInPlace(const QString& path, const QByteArray& data) {
+#ifdef Q_OS_UNIX
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st {};
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    const off_t old = st.st_size;
+    if (ok && data.size() > old && !writeAll(fd, data.constData() + old, data.size() - old, old)) {
+        // Space was short (ENOSPC, EFBIG): what got written beyond the end goes again.
+        if (::ftruncate(fd, old) == 0) ::fsync(fd);
+        ok = false;
+    }
+    ok = ok && writeAll(fd, data.constData(), qMin<qint64>(old, data.size()), 0) &&
+         (data.size() >= old || ::ftruncate(fd, data.size()) == 0) && ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+#else
     QFile file(path);
-    if (!file.open(QIODevice::ReadWrite)) return false;
-#ifdef Q_OS_UNIX
-    const qint64 old = file.size();
-    if (data.size() > old && ::posix_fallocate(file.handle(), old, data.size() - old) != 0)
-        return false;
+    return file.open(QIODevice::ReadWrite) && file.write(data) == data.size() && file.flush() &&
+           file.resize(data.size());
 #endif
-    if (file.write(data) != data.size() || !file.flush() || !file.resize(data.size())) return false;
-#ifdef Q_OS_UNIX
-    if (::fsync(file.handle()) != 0) return false;
-#endif
-    return true;
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // may not read. Start-up gets the defaults and never hangs or crashes; nothing that was
 // in the file is lost by a later save.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -10,6 +11,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <chrono>
+#include <csignal>
 #include <functional>
 #include <thread>
 
@@ -209,4 +211,39 @@ TEST_F(SettingsFaults, FileNotReadAtStartIsKeptAsideBeforeTheSave) {
         settings::Save_all(ini, l.keys, l.window, l.system);
         EXPECT_EQ(keptAside(dir.path()).size(), aside.size());
     }
+}
+
+// In place, a full disk shows when the file grows. It fails the save with the file as it
+// was, byte for byte and size included (a last line without its line end too).
+TEST_F(SettingsFaults, FailedInPlaceSaveLeavesTheFileAsItWas) {
+    QByteArray file = kDefaultFile;
+    for (int i = 0; file.size() < 20000; ++i) file += "; comment " + QByteArray::number(i) + "\r\n";
+    file += "[Mine]\r\nlast=value without a line end";
+    ASSERT_TRUE(writeBytes(path(), file));
+    ASSERT_EQ(chmod(path().toLocal8Bit().constData(), 0666), 0);
+    ASSERT_EQ(chmod(dir.path().toLocal8Bit().constData(), 0555), 0);
+    const bool root = geteuid() == 0;
+
+    const int code = inChild([&] {
+        if (root && (setgid(65534) != 0 || setuid(65534) != 0)) return 10;
+        IniFile ini(path());
+        Loaded l;
+        settings::load(ini, l.keys, l.window, l.system);
+        l.keys.setText(1, keymap::KeyField::Descript, QString(100, u'x'));
+        // Room for 10 more bytes only: the write beyond the old end comes up short.
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{static_cast<rlim_t>(file.size() + 10),
+                           static_cast<rlim_t>(file.size() + 10)};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        try {
+            settings::Save_all(ini, l.keys, l.window, l.system);
+        } catch (const settings::WriteError&) {
+            return 0;
+        }
+        return 1;
+    });
+    ASSERT_EQ(chmod(dir.path().toLocal8Bit().constData(), 0700), 0);
+    ASSERT_NE(code, 10) << "could not become an unprivileged user";
+    EXPECT_EQ(code, 0) << "the save did not fail";
+    EXPECT_EQ(readBytes(path()), file);
 }
