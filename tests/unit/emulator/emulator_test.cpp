@@ -240,6 +240,16 @@ TEST(ControllerEmulator, HeldButtonKeepsToItsClock) {
     ControllerEmulator e;
     e.setClock(clock);
     Recorder rec(e);
+    // Ticks that sent something: reports of one tick come without the loop in between.
+    int ticks = 0;
+    bool inTick = false;
+    QObject::connect(&e, &ControllerEmulator::inputReport, &e, [&] {
+        if (inTick) return;
+        inTick = true;
+        ++ticks;
+        QMetaObject::invokeMethod(
+            &e, [&] { inTick = false; }, Qt::QueuedConnection);
+    });
     e.hold(42);
     EXPECT_TRUE(e.isHeld());
     const auto reportsReach = [&](std::size_t n) {
@@ -248,8 +258,10 @@ TEST(ControllerEmulator, HeldButtonKeepsToItsClock) {
         EXPECT_EQ(rec.reports.size(), n);
     };
     reportsReach(1);
+    ticks = 0;
     clock.advance(400);
     reportsReach(401);  // 1000 a second
+    EXPECT_EQ(ticks, 8) << "400 late reports, in slices of 50 a tick";
     clock.advance(1500);
     reportsReach(402);  // too far behind: one now, the rest given up
     clock.advance(10);
