@@ -17,8 +17,8 @@ public:
 // Calls `changed` every `intervalMs`: for systems without device notifications.
 std::unique_ptr<DeviceMonitor> makePollingMonitor(int intervalMs);
 
-// The system's notifications where there are any (a libudev monitor of hidraw devices on
-// Linux), polling otherwise.
+// The system's notifications where there are any (on Linux libudev monitors of hidraw
+// devices: udev's events, or the kernel's where no udev daemon runs), polling otherwise.
 std::unique_ptr<DeviceMonitor> makeSystemMonitor();
 
 }  // namespace device
