@@ -12,7 +12,9 @@
 #             the private X desktop of the end-to-end tests and the X tools the tests drive
 #             it with (setxkbmap, xmodmap), chattr, clang for the fuzz targets,
 #             clang-format for the format check, mingw-w64 (and python3 to read the build's
-#             compile commands) for the Windows compile check
+#             compile commands) for the Windows compile check, qemu and busybox-static
+#             for the kernel lane (tools/kernel-lane.sh; the kernel and udev it fetches
+#             itself, into a cache, and never installs)
 #
 # Without root it asks sudo; without sudo it says what to run as root instead.
 set -euo pipefail
@@ -29,7 +31,7 @@ package=(dpkg-dev file lintian appstream)
 test=(
   libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool trayer openbox x11-utils
   x11-xserver-utils x11-xkb-utils imagemagick e2fsprogs clang libclang-rt-14-dev umockdev
-  libumockdev-dev clang-format g++-mingw-w64-x86-64 python3
+  libumockdev-dev clang-format g++-mingw-w64-x86-64 python3 qemu-system-x86 busybox-static
 )
 
 lists_of() {
