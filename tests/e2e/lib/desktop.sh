@@ -93,7 +93,7 @@ work_start() {
 desktop_start() {
     local tray=1
     [ "${1:-}" = "--no-tray" ] && tray=0
-    need_tools Xvfb openbox xdotool xprop import
+    need_tools Xvfb openbox xdotool xprop xdpyinfo xwininfo import
     [ "$tray" -eq 1 ] && need_tools trayer
     work_start
 
