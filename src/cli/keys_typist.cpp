@@ -52,6 +52,7 @@ void KeysTypist::load(const char* what) {
             state = " (no such file: the defaults)";
             break;
         case settings::IniFile::DiskState::Unreadable:
+        case settings::IniFile::DiskState::Unread:  // a fresh object never is; said as unreadable
             state = " (cannot be read: the defaults)";
             break;
         case settings::IniFile::DiskState::Read:
