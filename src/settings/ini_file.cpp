@@ -138,6 +138,18 @@ QByteArray encodeValue(QString value) {
     return common::toCp1251(value);
 }
 
+#ifdef Q_OS_UNIX
+bool runAsRoot() {
+    return ::geteuid() == 0;
+}
+
+bool isSymLink(const QString& path) {
+    struct stat st {};
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+#endif
+
 // What the file holds, up to MaxFileSize; nothing when it could not be read whole or holds
 // more. Memory follows the file's size: asking for the bound up front would cost 16 MiB
 // for every small file.
@@ -195,6 +207,16 @@ void IniFile::reload() {
     writtenIndex_.clear();
     state_ = DiskState::Missing;
 
+#ifdef Q_OS_UNIX
+    // Run as root, a link at the path is someone else's way into any file: not read, and
+    // moved aside by the save like anything else we could not read.
+    if (runAsRoot() && isSymLink(path_)) {
+        qWarning("drevonix: %s is a symbolic link, which the program does not follow as root",
+                 qPrintable(path_));
+        state_ = DiskState::Unreadable;
+        return;
+    }
+#endif
     const QFileInfo info(path_);
     if (!info.exists()) return;
     state_ = DiskState::Unreadable;
@@ -495,6 +517,49 @@ bool writeInPlace(const QString& path, const QByteArray& data) {
 #endif
 }
 
+#ifdef Q_OS_UNIX
+// Root may write anywhere, and the user who owns the settings folder may put a link at the
+// file's name at any moment: followed, it would let a save create or overwrite any file.
+// So root works on the folder itself, never through a link at the file's name or the
+// folder's: a new file made beside the old one, renamed over whatever stands there.
+// False with `why` set when a link stood in the way.
+bool saveAsRoot(const QString& path, const QByteArray& data, const char** why) {
+    const QFileInfo info(path);
+    const QByteArray name = QFile::encodeName(info.fileName());
+    const int dir = ::open(QFile::encodeName(info.absolutePath()).constData(),
+                           O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (dir < 0) {
+        if (errno == ELOOP || errno == ENOTDIR) *why = "its folder is a symbolic link";
+        return false;
+    }
+    struct stat old {};
+    const bool existed = ::fstatat(dir, name.constData(), &old, AT_SYMLINK_NOFOLLOW) == 0;
+    if (existed && !S_ISREG(old.st_mode)) {
+        *why = "it is not a plain file (a symbolic link?)";
+        ::close(dir);
+        return false;
+    }
+    QByteArray temp;
+    int fd = -1;
+    for (int n = 0; n < 100 && fd < 0; ++n) {
+        temp = '.' + name + '.' + QByteArray::number(::getpid()) + '-' + QByteArray::number(n);
+        fd = ::openat(dir, temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                      0666);
+        if (fd < 0 && errno != EEXIST) break;
+    }
+    bool ok = fd >= 0 && writeAll(fd, data.constData(), data.size(), 0) &&
+              (!existed || (::fchown(fd, old.st_uid, old.st_gid) == 0 &&
+                            ::fchmod(fd, old.st_mode & 07777) == 0)) &&
+              ::fsync(fd) == 0;
+    if (fd >= 0) ::close(fd);
+    ok = ok && ::renameat(dir, temp.constData(), dir, name.constData()) == 0;
+    if (!ok && fd >= 0) ::unlinkat(dir, temp.constData(), 0);
+    if (ok) ::fsync(dir);
+    ::close(dir);
+    return ok;
+}
+#endif
+
 }  // namespace
 
 void IniFile::save() {
@@ -533,6 +598,14 @@ void IniFile::replaceFile() const {
 
     const QString folder = info.absolutePath();
     if (!QDir(folder).exists() && !QDir().mkpath(folder)) fail();
+#ifdef Q_OS_UNIX
+    if (runAsRoot()) {
+        const char* why = nullptr;
+        if (saveAsRoot(path_, data, &why)) return;
+        if (why) qWarning("drevonix: not saving %s as root: %s", qPrintable(path_), why);
+        fail();
+    }
+#endif
 
     QSaveFile file(path_);
     if (!file.open(QIODevice::WriteOnly)) {

@@ -271,3 +271,53 @@ TEST_F(SaveFailure, SaveNeverOutgrowsWhatTheNextStartReads) {
         EXPECT_EQ(folderEntries(), QStringList{"Control.ini"});
     }
 }
+
+// Run as root, a save never writes through a link someone put at the settings path; a
+// user's own link (dotfile managers) is still written through.
+TEST_F(SaveFailure, RootNeverWritesThroughALinkAtThePath) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root";
+    QTemporaryDir elsewhere;
+    const QByteArray secret = "root:x:0:0\n";
+    const QString existing = elsewhere.filePath("shadow");
+    ASSERT_TRUE(writeBytes(existing, secret));
+    const QString absent = elsewhere.filePath("new-file");
+    for (const QString& target : {existing, absent}) {
+        SCOPED_TRACE(target.toStdString());
+        IniFile ini = prepare();
+        // Swapped for a link while the program runs.
+        ASSERT_TRUE(QFile::remove(path()));
+        ASSERT_TRUE(QFile::link(target, path()));
+        settings::Save_all(ini, keys, window, system);
+        EXPECT_EQ(readBytes(existing), secret);
+        EXPECT_FALSE(QFileInfo::exists(absent));
+        const QFileInfo saved(path());
+        EXPECT_FALSE(saved.isSymLink());
+        EXPECT_TRUE(readBytes(path()).contains("J.Code=2\r\n"));
+        // The link is kept aside, not followed.
+        const QFileInfoList aside =
+            QDir(dir.path()).entryInfoList({"Control.ini.*"}, QDir::AllEntries | QDir::System);
+        ASSERT_EQ(aside.size(), 1);
+        EXPECT_TRUE(aside[0].isSymLink());
+        QFile::remove(aside[0].filePath());
+    }
+
+    // A user's own link, saved by that user.
+    QTemporaryDir userDir;
+    const QString own = userDir.filePath("dotfiles-Control.ini");
+    ASSERT_TRUE(writeBytes(own, kDefaultFile));
+    const QString link = userDir.filePath("Control.ini");
+    ASSERT_TRUE(QFile::link(own, link));
+    for (const QString& p : {userDir.path(), own})
+        ASSERT_EQ(chown(p.toLocal8Bit().constData(), 65534, 65534), 0);
+    const int code = testing_support::inChild([&] {
+        if (setgid(65534) != 0 || setuid(65534) != 0) return 10;
+        IniFile ini(link);
+        settings::load(ini, keys, window, system);
+        keys.setText(1, keymap::KeyField::JCode, "3");
+        settings::Save_all(ini, keys, window, system);
+        return 0;
+    });
+    EXPECT_EQ(code, 0);
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_TRUE(readBytes(own).startsWith("[Key 01]\r\nJ.Code=3\r\n"));
+}
