@@ -94,8 +94,10 @@ stop_mock() {
     wait "$MOCK_PID" 2>/dev/null
 }
 
-# stream_done LOG N: the mock has sent the N-th report of its stream.
-stream_done() { grep -q " sent $2 " "$1"; }
+# stream_done LOG N: the mock has sent (or, the program's buffer full, lost) the N-th
+# report of its stream.
+stream_done() { grep -qE " (sent|lost) $2 " "$1"; }
+lost() { awk '$2 == "lost" { n++ } END { print n + 0 }' "$1"; }
 
 # CPU share of one core held by PID over SECONDS, in percent, and its wake-ups a second:
 # two bare numbers.
@@ -131,7 +133,7 @@ for ((r = 1; r <= runs; r++)); do
     read -r c w < <(cpu_over "$PID" "$HELD_S")
     held_drevonix+=("$c") wakes_drevonix+=("$w")
     wait_for "the end of the stream" 60 stream_done "$LOG" "$HELD_N"
-    e2e_log "run $r: drevonix ${held_drevonix[-1]} %, ${wakes_drevonix[-1]} wake-ups/s"
+    e2e_log "run $r: drevonix ${held_drevonix[-1]} %, ${wakes_drevonix[-1]} wake-ups/s, $(lost "$LOG") reports lost so far"
     sleep 2
 
     flog=$WORK/floor$r.mock
@@ -147,7 +149,7 @@ for ((r = 1; r <= runs; r++)); do
     for ((n = 0; n < 600; n++)); do gone "$fmock" && break; sleep 0.1; done
     wait "$fmock" 2>/dev/null
     grep -q "^read $HELD_N reports" "$WORK/floor$r.log" || e2e_log "the floor did not read every report"
-    e2e_log "run $r: floor ${held_floor[-1]} %, ${wakes_floor[-1]} wake-ups/s"
+    e2e_log "run $r: floor ${held_floor[-1]} %, ${wakes_floor[-1]} wake-ups/s, $(lost "$flog") reports lost"
 done
 md=$(median "${held_drevonix[@]}") mf=$(median "${held_floor[@]}")
 figure "CPU held at $RATE reports/s, hidden, ${HELD_S} s, drevonix (runs)" "${held_drevonix[*]} %"

@@ -11,8 +11,10 @@
 #include <QCoreApplication>
 #include <QSocketNotifier>
 #include <array>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
@@ -32,7 +34,10 @@ int main(int argc, char** argv) {
         std::array<unsigned char, 64> report;
         const ssize_t n = ::read(fd, report.data(), report.size());
         if (n > 0 && ++reports < count) return;
-        if (n < 0 && errno == EAGAIN) return;
+        if (n < 0 && (errno == EAGAIN || errno == EINTR)) return;
+        if (n <= 0)
+            std::fprintf(stderr, "bench_report_floor: %s\n",
+                         n < 0 ? std::strerror(errno) : "end of file");
         notifier.setEnabled(false);
         app.quit();
     });
