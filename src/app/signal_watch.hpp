@@ -8,7 +8,8 @@ namespace app {
 
 // SIGTERM, SIGHUP and SIGINT, seen in the event loop. The handlers only write one byte into
 // a pipe; arrived() is emitted on the thread that owns this object, where any work is
-// safe. Signals that come in a burst before the loop runs arrive once, as the last of them.
+// safe. Signals that come in a burst before the loop runs arrive once, as the last of them,
+// except that SIGTERM or SIGINT is never replaced by a SIGHUP after it.
 class SignalWatch : public QObject {
     Q_OBJECT
 public:

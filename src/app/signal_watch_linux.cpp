@@ -66,11 +66,18 @@ bool SignalWatch::watch() {
 }
 
 void SignalWatch::drainPipe() {
+    // A signal that ends the program outweighs a later SIGHUP in the same burst, which a
+    // program may take as "read your settings again": the end must not be lost.
     std::array<unsigned char, 64> buf{};
     ssize_t n = 0;
     bool any = false;
+    bool ending = false;
     while ((n = ::read(pipeFds[0], buf.data(), buf.size())) > 0) {
-        lastSignal_ = buf[static_cast<size_t>(n - 1)];
+        for (ssize_t i = 0; i < n; ++i) {
+            const int signo = buf[static_cast<size_t>(i)];
+            if (signo != SIGHUP || !ending) lastSignal_ = signo;
+            ending = ending || signo != SIGHUP;
+        }
         any = true;
     }
     if (any) emit arrived(lastSignal_);

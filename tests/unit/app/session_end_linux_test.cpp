@@ -3,8 +3,10 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <csignal>
+#include <vector>
 
 #include "app/session_end.hpp"
+#include "app/signal_watch.hpp"
 #include "support/program_app.hpp"
 
 namespace {
@@ -37,6 +39,30 @@ TEST(SessionEnd, EachSignalEndsTheSessionOnceThroughTheEventLoop) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return spy.count() > 0; }, 2000));
     QTest::qWait(20);
     EXPECT_EQ(spy.count(), 1);
+}
+
+TEST(SignalWatch, ABurstArrivesOnceAndAnEndIsNeverTakenForAReload) {
+    testApp();
+    app::SignalWatch watch;
+    ASSERT_TRUE(watch.watch());
+    QSignalSpy spy(&watch, &app::SignalWatch::arrived);
+    struct {
+        std::vector<int> burst;
+        int arrives;
+    } cases[] = {
+        {{SIGHUP, SIGHUP}, SIGHUP},
+        {{SIGHUP, SIGTERM}, SIGTERM},
+        {{SIGTERM, SIGHUP}, SIGTERM},
+        {{SIGINT, SIGHUP, SIGHUP}, SIGINT},
+    };
+    for (const auto& c : cases) {
+        spy.clear();
+        for (int signo : c.burst) ASSERT_EQ(std::raise(signo), 0);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return spy.count() > 0; }, 2000));
+        QTest::qWait(20);
+        ASSERT_EQ(spy.count(), 1);
+        EXPECT_EQ(spy.at(0).at(0).toInt(), c.arrives) << c.burst.front() << " " << c.burst.back();
+    }
 }
 
 TEST(SessionEnd, WatchingAgainAfterTheFirstWatcherIsGone) {
