@@ -5,14 +5,30 @@
 # Nothing is laid over the host's /root or /var: the build tree or the kernel may be there.
 export PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin HOME=/tmp/home LANG=C.UTF-8
 mount -t tmpfs -o mode=0755 tmpfs /run
-mount -t tmpfs -o mode=1777 tmpfs /tmp
-mkdir -p /tmp/home /dev/pts /dev/shm /run/lane
-mount -t devpts devpts /dev/pts
-mount -t tmpfs tmpfs /dev/shm
+mkdir -p /run/lane /run/host-tmp
 mount -t 9p -o trans=virtio,version=9p2000.L lane /run/lane
 set -a
 . /run/lane/lane.env
 set +a
+# A clone or a build under the host's /tmp (CI may clone there) must stay in sight once
+# the guest's own /tmp covers it: each such top folder is bound back at its own path.
+mount --bind /tmp /run/host-tmp
+mount -t tmpfs -o mode=1777 tmpfs /tmp
+for tree in "$SRC" "$BUILD" "$KDIR" "$UDEVDIR"; do
+    case $tree in
+    /tmp/?*)
+        top=${tree#/tmp/}
+        top=${top%%/*}
+        if ! mountpoint -q "/tmp/$top"; then
+            mkdir -p "/tmp/$top"
+            mount --bind "/run/host-tmp/$top" "/tmp/$top"
+        fi
+        ;;
+    esac
+done
+mkdir -p /tmp/home /dev/pts /dev/shm
+mount -t devpts devpts /dev/pts
+mount -t tmpfs tmpfs /dev/shm
 LANE=/run/lane
 KERNEL_LIB=$SRC/tests/kernel/guest
 export LANE KERNEL_LIB MODDIR=$KDIR/lib/modules/$KVER
