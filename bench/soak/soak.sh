@@ -36,6 +36,7 @@ done
 export DREVONIX_DEMO_EXE=$build/bin/drevonix-demo
 . "$root/tests/e2e/lib/desktop.sh"
 . "$root/tests/e2e/lib/demo.sh"
+. "$root/bench/lib.sh"
 demo_need
 need_tools awk realpath
 
@@ -46,15 +47,6 @@ DEMO_BIN=$(private_copy "$DREVONIX_DEMO_EXE")
 # the keystroke path runs without typing into the demo's own windows.
 printf '[Key 05]\r\nJ.Code=%s\r\nSymbol= \r\nValue=135\r\n' "$CODE" >"$(dirname "$DEMO_BIN")/Control.ini"
 demo_start
-
-# utime + stime of the whole process, in clock ticks (count fields from the name's end).
-cpu_ticks() {
-    local line rest
-    read -r line <"/proc/$1/stat" || return 1
-    rest=${line##*) }
-    set -- $rest
-    echo $((${12} + ${13}))
-}
 
 sample() {
     local pid=$1 rss threads fds
