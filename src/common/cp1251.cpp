@@ -20,22 +20,28 @@ QChar cp1251Char(unsigned char byte) {
 int cp1251Byte(QChar ch) {
     const char16_t u = ch.unicode();
     if (u < 0x80) return u;
+    // А..я, most of what is not ASCII, lie in one run in both: no search for them.
+    if (u >= 0x0410 && u <= 0x044F) return u - 0x0410 + 0xC0;
     for (std::size_t i = 0; i < kHigh.size(); ++i)
         if (kHigh[i] == u) return static_cast<int>(0x80 + i);
     return -1;
 }
 
-QByteArray toCp1251(const QString& text) {
-    QByteArray out;
-    out.reserve(text.size());
+void appendCp1251(QByteArray& out, QStringView text) {
     for (QChar ch : text) {
         const int b = cp1251Byte(ch);
         out.append(b < 0 ? '?' : static_cast<char>(b));
     }
+}
+
+QByteArray toCp1251(const QString& text) {
+    QByteArray out;
+    out.reserve(text.size());
+    appendCp1251(out, text);
     return out;
 }
 
-QString fromCp1251(const QByteArray& bytes) {
+QString fromCp1251(QByteArrayView bytes) {
     QString out;
     out.reserve(bytes.size());
     for (char c : bytes) out.append(cp1251Char(static_cast<unsigned char>(c)));

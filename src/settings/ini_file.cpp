@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <map>
 #include <optional>
 
 #include "common/cp1251.hpp"
@@ -45,10 +44,6 @@ const std::array<char16_t, 256>& foldedBytes() {
         return t;
     }();
     return table;
-}
-
-QString folded(const QString& name) {
-    return name.toCaseFolded();
 }
 
 // The name as asked for is folded on the way, without a copy.
@@ -115,27 +110,43 @@ Parsed classify(QByteArrayView line) {
     return p;
 }
 
-QString decodeValue(QByteArrayView raw) {
+QByteArrayView unquoted(QByteArrayView raw) {
     if (raw.size() >= 2 && raw.front() == '"' && raw.back() == '"')
-        raw = raw.sliced(1, raw.size() - 2);
-    QString out;
-    out.reserve(raw.size());
-    for (char c : raw) out.append(common::cp1251Char(static_cast<unsigned char>(c)));
-    return out;
+        return raw.sliced(1, raw.size() - 2);
+    return raw;
 }
 
-// The bytes of a value such that reading them gives the value back: a line break would
-// split the line (and could forge keys), so it becomes a blank; blanks at the ends and
-// enclosing quotes would be dropped on reading, so such a value is quoted.
-QByteArray encodeValue(QString value) {
+QString decodeValue(QByteArrayView raw) {
+    return common::fromCp1251(unquoted(raw));
+}
+
+// Whether the stored value reads as `value`, without decoding a copy of it.
+bool sameValue(QByteArrayView raw, const QString& value) {
+    raw = unquoted(raw);
+    if (raw.size() != value.size()) return false;
+    for (qsizetype i = 0; i < raw.size(); ++i)
+        if (common::cp1251Char(static_cast<unsigned char>(raw[i])) != value[i]) return false;
+    return true;
+}
+
+// Adds the bytes of a value such that reading them gives the value back: a line break
+// would split the line (and could forge keys), so it becomes a blank; blanks at the ends
+// and enclosing quotes would be dropped on reading, so such a value is quoted.
+void appendValue(QByteArray& out, QString value) {
     if (value.contains(u'\r') || value.contains(u'\n'))
         value.replace(u'\r', u' ').replace(u'\n', u' ');
     const QString& v = value;  // reading must not detach
     const bool needsQuotes =
         !v.isEmpty() && (isBlank(v.front()) || isBlank(v.back()) ||
                          (v.size() >= 2 && v.front() == u'"' && v.back() == u'"'));
-    if (needsQuotes) value = u'"' + value + u'"';
-    return common::toCp1251(value);
+    if (needsQuotes) out += '"';
+    common::appendCp1251(out, v);
+    if (needsQuotes) out += '"';
+}
+
+// Names given to the writes compare as the file's names do.
+bool sameName(const QString& a, const QString& b) {
+    return a.compare(b, Qt::CaseInsensitive) == 0;
 }
 
 #ifdef Q_OS_UNIX
@@ -204,7 +215,6 @@ void IniFile::reload() {
     keyIndexes_.clear();
     replaced_.clear();
     written_.clear();
-    writtenIndex_.clear();
     state_ = DiskState::Missing;
 
 #ifdef Q_OS_UNIX
@@ -317,9 +327,10 @@ std::optional<IniFile::LineSpan> IniFile::findKey(int header, const QString& key
     return std::nullopt;
 }
 
-const IniFile::Written* IniFile::findWritten(const QString& foldedName) const {
-    const auto it = writtenIndex_.constFind(foldedName);
-    return it == writtenIndex_.cend() ? nullptr : &written_[*it];
+int IniFile::findWritten(const QString& section) const {
+    for (std::size_t i = 0; i < written_.size(); ++i)
+        if (sameName(written_[i].name, section)) return static_cast<int>(i);
+    return -1;
 }
 
 bool IniFile::lookup(const QString& section, const QString& key, QString* value) const {
@@ -329,10 +340,10 @@ bool IniFile::lookup(const QString& section, const QString& key, QString* value)
             return true;
         }
     }
-    if (written_.empty()) return false;
-    if (const Written* w = findWritten(folded(section))) {
-        if (const auto it = w->addedIndex.constFind(folded(key)); it != w->addedIndex.cend()) {
-            *value = w->added[*it].second;
+    if (const int w = findWritten(section); w >= 0) {
+        for (const auto& [k, v] : written_[static_cast<std::size_t>(w)].added) {
+            if (!sameName(k, key)) continue;
+            *value = v;
             return true;
         }
     }
@@ -366,24 +377,23 @@ void IniFile::writeString(const QString& section, const QString& key, const QStr
             const Parsed p = classify(bytes);
             // An unchanged value keeps its line as it is: its quotes, spacing and any bytes
             // that would not survive a round trip through the code page.
-            if (decodeValue(p.value) == value) return;
-            replaced_[line->begin] = bytes.first(p.valueStart).toByteArray() + encodeValue(value);
+            if (sameValue(p.value, value)) return;
+            QByteArray changed;
+            changed.reserve(p.valueStart + value.size() + 2);
+            changed.append(bytes.first(p.valueStart));
+            appendValue(changed, value);
+            replaced_[line->begin] = std::move(changed);
             return;
         }
     }
-    const QString s = folded(section);
-    const QString k = folded(key);
-    auto it = writtenIndex_.constFind(s);
-    if (it == writtenIndex_.cend()) {
-        it = writtenIndex_.insert(s, written_.size());
-        written_.push_back({section, h, {}, {}});
-    }
-    Written& w = written_[*it];
-    if (const auto a = w.addedIndex.constFind(k); a != w.addedIndex.cend()) {
-        w.added[*a].second = value;
+    const int found = findWritten(section);
+    Written& w = found >= 0 ? written_[static_cast<std::size_t>(found)]
+                            : written_.emplace_back(Written{section, h, {}});
+    for (auto& [k, v] : w.added) {
+        if (!sameName(k, key)) continue;
+        v = value;
         return;
     }
-    w.addedIndex.insert(k, w.added.size());
     w.added.emplace_back(key, value);
 }
 
@@ -398,30 +408,49 @@ void IniFile::writeBool(const QString& section, const QString& key, bool value) 
 QByteArray IniFile::contents() const {
     auto appendAdded = [](QByteArray& out, const Written& w) {
         for (const auto& [key, value] : w.added) {
-            out += common::toCp1251(key);
+            common::appendCp1251(out, key);
             out += '=';
-            out += encodeValue(value);
+            appendValue(out, value);
             out += kCrLf;
         }
     };
 
     // What changes, by the line it happens at: a replaced value, or a section's new keys
-    // right after its last key line (its header when it has none).
+    // right after its last key line (its header when it has none). The size is counted on
+    // the way, at most one byte per character, so that the bytes are allocated once.
     struct Change {
+        qsizetype begin = 0;
         const QByteArray* replacement = nullptr;
         const Written* added = nullptr;
     };
-    std::map<qsizetype, Change> changes;
-    for (const auto& [begin, bytes] : replaced_) changes[begin].replacement = &bytes;
-    for (const Written& w : written_) {
-        if (w.header < 0 || w.added.empty()) continue;
-        changes[keyIndex(w.header).lastKey].added = &w;
+    std::vector<Change> changes;
+    changes.reserve(replaced_.size() + written_.size());
+    qsizetype size = data_.size();
+    for (const auto& [begin, bytes] : replaced_) {
+        changes.push_back({begin, &bytes, nullptr});
+        size += bytes.size();
     }
+    for (const Written& w : written_) {
+        if (w.header < 0) size += w.name.size() + 6;  // a line end before, "[", "]", CR LF
+        for (const auto& [key, value] : w.added) size += key.size() + value.size() + 5;
+        if (w.header >= 0 && !w.added.empty())
+            changes.push_back({keyIndex(w.header).lastKey, nullptr, &w});
+    }
+    std::sort(changes.begin(), changes.end(),
+              [](const Change& a, const Change& b) { return a.begin < b.begin; });
 
     QByteArray out;
-    out.reserve(data_.size() + 4096);
+    out.reserve(size);
     qsizetype pos = 0;
-    for (const auto& [begin, change] : changes) {
+    for (std::size_t i = 0; i < changes.size(); ++i) {
+        Change change = changes[i];
+        // A replaced last key line with new keys after it comes as two entries.
+        if (i + 1 < changes.size() && changes[i + 1].begin == change.begin) {
+            const Change& more = changes[++i];
+            if (more.replacement) change.replacement = more.replacement;
+            if (more.added) change.added = more.added;
+        }
+        const qsizetype begin = change.begin;
         out.append(data_.constData() + pos, begin - pos);
         const LineSpan line = lineAt(begin);
         out.append(change.replacement ? QByteArrayView(*change.replacement) : original(line));
@@ -438,7 +467,10 @@ QByteArray IniFile::contents() const {
     for (const Written& w : written_) {
         if (w.header >= 0) continue;
         if (out.size() > bodyStart_ && !out.endsWith('\n') && !out.endsWith('\r')) out += kCrLf;
-        out += '[' + common::toCp1251(w.name) + ']' + kCrLf;
+        out += '[';
+        common::appendCp1251(out, w.name);
+        out += ']';
+        out += kCrLf;
         appendAdded(out, w);
     }
     return out;

@@ -92,12 +92,12 @@ private:
         quint32 begin;     // where its line starts in data_
         quint32 nameHash;  // of the folded name
     };
-    // A section a write went to that needs new keys, or that the file lacks.
+    // A section a write went to that needs new keys, or that the file lacks. Few of them,
+    // with few keys each (what the program writes), so they are found by a plain search.
     struct Written {
         QString name;
         int header = -1;  // in headers_; -1: not in the file, appended at the end
         std::vector<std::pair<QString, QString>> added;  // keys not in the file, write order
-        QHash<QString, std::size_t> addedIndex;          // folded key -> added
     };
 
     void parse();
@@ -115,7 +115,8 @@ private:
     const KeyIndex& keyIndex(int header) const;
     // The first line holding that key in the header's section.
     std::optional<LineSpan> findKey(int header, const QString& key) const;
-    const Written* findWritten(const QString& foldedName) const;
+    // Where that section is in written_; -1 when no write added keys to it.
+    int findWritten(const QString& section) const;
     // The value as stored (unquoted, not cut); false when the key is absent.
     bool lookup(const QString& section, const QString& key, QString* value) const;
 
@@ -136,7 +137,6 @@ private:
     mutable std::map<int, KeyIndex> keyIndexes_;  // header -> its keys, once asked for
     std::map<qsizetype, QByteArray> replaced_;    // line begin -> the line with its new value
     std::vector<Written> written_;                // first-write order
-    QHash<QString, std::size_t> writtenIndex_;    // folded name -> written_
 };
 
 }  // namespace settings
