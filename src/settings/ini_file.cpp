@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstring>
 #include <optional>
 
 #include "common/cp1251.hpp"
@@ -50,9 +51,9 @@ const std::array<char16_t, 256>& foldedBytes() {
 bool sameName(QByteArrayView bytes, const QString& name) {
     if (bytes.size() != name.size()) return false;
     const auto& fold = foldedBytes();
-    for (qsizetype i = 0; i < bytes.size(); ++i)
-        if (fold[static_cast<unsigned char>(bytes[i])] != name[i].toCaseFolded().unicode())
-            return false;
+    const QChar* n = name.constData();
+    for (char c : bytes)
+        if (fold[static_cast<unsigned char>(c)] != (n++)->toCaseFolded().unicode()) return false;
     return true;
 }
 
@@ -69,12 +70,17 @@ quint32 nameHash(const QString& name) {
     return h;
 }
 
+// Lines are walked by pointer: every line of the file passes here, some of them often.
+const char* skipBlanks(const char* p, const char* end) {
+    while (p != end && isBlank(*p)) ++p;
+    return p;
+}
+
 QByteArrayView trimmed(QByteArrayView bytes) {
-    qsizetype begin = 0;
-    qsizetype end = bytes.size();
-    while (begin < end && isBlank(bytes[begin])) ++begin;
-    while (end > begin && isBlank(bytes[end - 1])) --end;
-    return bytes.sliced(begin, end - begin);
+    const char* begin = skipBlanks(bytes.begin(), bytes.end());
+    const char* end = bytes.end();
+    while (end != begin && isBlank(end[-1])) --end;
+    return QByteArrayView(begin, end);
 }
 
 enum class Kind { Other, Header, Key };
@@ -89,24 +95,24 @@ struct Parsed {
 
 Parsed classify(QByteArrayView line) {
     Parsed p;
-    qsizetype b = 0;
-    while (b < line.size() && isBlank(line[b])) ++b;
-    if (b == line.size() || line[b] == ';') return p;
-    if (line[b] == '[') {
-        const qsizetype close = line.indexOf(']', b + 1);
-        if (close < 0) return p;
+    const char* const end = line.end();
+    const char* b = skipBlanks(line.begin(), end);
+    if (b == end || *b == ';') return p;
+    if (*b == '[') {
+        const auto* close = static_cast<const char*>(std::memchr(b + 1, ']', end - b - 1));
+        if (!close) return p;
         p.kind = Kind::Header;
-        p.name = trimmed(line.sliced(b + 1, close - b - 1));
+        p.name = trimmed(QByteArrayView(b + 1, close));
         return p;
     }
-    const qsizetype eq = line.indexOf('=', b);
-    if (eq < 0) return p;
-    p.name = trimmed(line.sliced(b, eq - b));
+    const auto* eq = static_cast<const char*>(std::memchr(b, '=', end - b));
+    if (!eq) return p;
+    p.name = trimmed(QByteArrayView(b, eq));
     if (p.name.isEmpty()) return p;
     p.kind = Kind::Key;
-    p.valueStart = eq + 1;
-    while (p.valueStart < line.size() && isBlank(line[p.valueStart])) ++p.valueStart;
-    p.value = trimmed(line.sliced(p.valueStart));
+    const char* value = skipBlanks(eq + 1, end);
+    p.valueStart = value - line.begin();
+    p.value = trimmed(QByteArrayView(value, end));
     return p;
 }
 
@@ -124,8 +130,9 @@ QString decodeValue(QByteArrayView raw) {
 bool sameValue(QByteArrayView raw, const QString& value) {
     raw = unquoted(raw);
     if (raw.size() != value.size()) return false;
-    for (qsizetype i = 0; i < raw.size(); ++i)
-        if (common::cp1251Char(static_cast<unsigned char>(raw[i])) != value[i]) return false;
+    const QChar* v = value.constData();
+    for (char c : raw)
+        if (common::cp1251Char(static_cast<unsigned char>(c)) != *v++) return false;
     return true;
 }
 
@@ -264,7 +271,14 @@ IniFile::LineSpan IniFile::lineAt(qsizetype begin) const {
     const char* d = data_.constData();
     const qsizetype size = data_.size();
     LineSpan line{begin, begin, begin};
-    while (line.end < size && d[line.end] != '\r' && d[line.end] != '\n') ++line.end;
+    // The library's search is many times quicker than a loop on a large file. It stops at
+    // a NUL too, and a QByteArray's bytes are always followed by one: a NUL inside a line
+    // only resumes the search.
+    while (line.end < size) {
+        line.end += static_cast<qsizetype>(std::strcspn(d + line.end, "\r\n"));
+        if (line.end >= size || d[line.end] != '\0') break;
+        ++line.end;
+    }
     line.next = line.end;
     if (line.next < size)
         line.next +=
