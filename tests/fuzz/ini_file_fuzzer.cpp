@@ -36,6 +36,10 @@ const KeySpec kRowKeys[] = {{"J.Code", Form::Text},  {"Shift", Form::Bool},  {"C
 struct Write {
     QString section, key;
     Form form;
+};
+// What one input writes there. Held by the run alone: memory left over from one input to
+// the next would make libFuzzer suspect a leak and run the input again.
+struct Value {
     QString text;
     std::int32_t number = 0;
 };
@@ -62,8 +66,7 @@ struct Line {
 };
 
 // Line splitting written apart from the parser: CR LF, LF or a lone CR end a line.
-// Sized once: memory left over from one input to the next would make libFuzzer suspect a
-// leak and run the input again.
+// The list is sized once: each allocation costs the sanitizer's bookkeeping.
 NOT_TRACED std::vector<Line> splitLines(QByteArrayView data) {
     const char* d = data.data();  // by pointer: Qt's bounds-checked access is not inlined here
     std::size_t ends = 1;
@@ -148,20 +151,17 @@ NOT_TRACED QString makeText(FuzzedDataProvider& in, const settings::IniFile& ini
     }
 }
 
-// The 89 values of a save, names made once; each input gives them new values.
-std::vector<Write>& allWrites() {
-    static std::vector<Write> writes = [] {
+// The 89 values of a save, names made once.
+const std::vector<Write>& allWrites() {
+    static const std::vector<Write> writes = [] {
         std::vector<Write> w;
         for (int row = 1; row <= 12; ++row)
             for (const KeySpec& k : kRowKeys)
                 w.push_back({QStringLiteral("Key %1").arg(row, 2, 10, QLatin1Char('0')),
-                             QString::fromLatin1(k.name),
-                             k.form,
-                             {},
-                             0});
-        for (const char* k : {"Left", "Top"}) w.push_back({"Position", k, Form::Integer, {}, 0});
+                             QString::fromLatin1(k.name), k.form});
+        for (const char* k : {"Left", "Top"}) w.push_back({"Position", k, Form::Integer});
         for (const char* k : {"Differ", "Val.First", "Val.Next"})
-            w.push_back({"System", k, Form::Integer, {}, 0});
+            w.push_back({"System", k, Form::Integer});
         return w;
     }();
     return writes;
@@ -184,22 +184,25 @@ extern "C" NOT_TRACED int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::
     settings::IniFile ini(path);
     FUZZ_CHECK(ini.diskState() == settings::IniFile::DiskState::Read);
 
-    std::vector<Write>& writes = allWrites();
+    const std::vector<Write>& writes = allWrites();
     FUZZ_CHECK(writes.size() == 89);
+    std::vector<Value> values(writes.size());
 
-    for (Write& w : writes) {
+    for (std::size_t i = 0; i < writes.size(); ++i) {
+        const Write& w = writes[i];
+        Value& v = values[i];
         switch (w.form) {
             case Form::Text:
-                w.text = makeText(in, ini, w);
-                ini.writeString(w.section, w.key, w.text);
+                v.text = makeText(in, ini, w);
+                ini.writeString(w.section, w.key, v.text);
                 break;
             case Form::Bool:
-                w.number = in.ConsumeBool();
-                ini.writeBool(w.section, w.key, w.number != 0);
+                v.number = in.ConsumeBool();
+                ini.writeBool(w.section, w.key, v.number != 0);
                 break;
             case Form::Integer:
-                w.number = in.ConsumeIntegral<std::int32_t>();
-                ini.writeInteger(w.section, w.key, w.number);
+                v.number = in.ConsumeIntegral<std::int32_t>();
+                ini.writeInteger(w.section, w.key, v.number);
                 break;
         }
     }
@@ -212,18 +215,20 @@ extern "C" NOT_TRACED int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::
 
     settings::IniFile again(path);
     FUZZ_CHECK(again.diskState() == settings::IniFile::DiskState::Read);
-    for (const Write& w : writes) {
+    for (std::size_t i = 0; i < writes.size(); ++i) {
+        const Write& w = writes[i];
+        const Value& v = values[i];
         switch (w.form) {
             case Form::Text:
                 FUZZ_CHECK(again.readString(w.section, w.key, QStringLiteral("<missing>")) ==
-                           w.text.left(settings::IniFile::MaxTextLength));
+                           v.text.left(settings::IniFile::MaxTextLength));
                 break;
             case Form::Bool:
-                FUZZ_CHECK(again.readBool(w.section, w.key, w.number == 0) == (w.number != 0));
-                FUZZ_CHECK(again.readInteger(w.section, w.key, 7) == w.number);
+                FUZZ_CHECK(again.readBool(w.section, w.key, v.number == 0) == (v.number != 0));
+                FUZZ_CHECK(again.readInteger(w.section, w.key, 7) == v.number);
                 break;
             case Form::Integer:
-                FUZZ_CHECK(again.readInteger(w.section, w.key, w.number ^ 1) == w.number);
+                FUZZ_CHECK(again.readInteger(w.section, w.key, v.number ^ 1) == v.number);
                 break;
         }
     }
