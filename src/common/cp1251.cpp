@@ -27,10 +27,14 @@ int cp1251Byte(QChar ch) {
     return -1;
 }
 
+// One byte per character, each written in place: no call into QByteArray per character.
 void appendCp1251(QByteArray& out, QStringView text) {
+    const qsizetype at = out.size();
+    out.resize(at + text.size());
+    char* d = out.data() + at;
     for (QChar ch : text) {
         const int b = cp1251Byte(ch);
-        out.append(b < 0 ? '?' : static_cast<char>(b));
+        *d++ = b < 0 ? '?' : static_cast<char>(b);
     }
 }
 
@@ -42,9 +46,9 @@ QByteArray toCp1251(const QString& text) {
 }
 
 QString fromCp1251(QByteArrayView bytes) {
-    QString out;
-    out.reserve(bytes.size());
-    for (char c : bytes) out.append(cp1251Char(static_cast<unsigned char>(c)));
+    QString out(bytes.size(), Qt::Uninitialized);
+    QChar* d = out.data();
+    for (char c : bytes) *d++ = cp1251Char(static_cast<unsigned char>(c));
     return out;
 }
 

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QVarLengthArray>
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -24,6 +25,10 @@ namespace settings {
 namespace {
 
 const QByteArray kCrLf = QByteArrayLiteral("\r\n");
+// Room made up front for what the program itself keeps there, 14 sections of at most seven
+// keys, so that the lists of a usual file are allocated once; a larger file only grows them.
+constexpr std::size_t kUsualSections = 16;
+constexpr std::size_t kUsualKeys = 8;
 const QByteArray kUtf8Bom = QByteArrayLiteral("\xEF\xBB\xBF");
 
 bool isBlank(char c) {
@@ -122,8 +127,9 @@ QByteArrayView unquoted(QByteArrayView raw) {
     return raw;
 }
 
-QString decodeValue(QByteArrayView raw) {
-    return common::fromCp1251(unquoted(raw));
+// Values are read no longer than this, as the Windows program's read buffer cuts them.
+QByteArrayView cutText(QByteArrayView raw) {
+    return raw.first(qMin<qsizetype>(raw.size(), IniFile::MaxTextLength));
 }
 
 // Whether the stored value reads as `value`, without decoding a copy of it.
@@ -253,6 +259,7 @@ void IniFile::reload() {
 }
 
 void IniFile::parse() {
+    headers_.reserve(kUsualSections);
     // Editors put a UTF-8 byte-order mark in front; Windows' profile functions read
     // through it, and a first section hidden behind it would be written a second time.
     if (data_.startsWith(kUtf8Bom)) bodyStart_ = kUtf8Bom.size();
@@ -309,10 +316,14 @@ int IniFile::findHeader(const QString& name) const {
 }
 
 const IniFile::KeyIndex& IniFile::keyIndex(int header) const {
-    if (const auto it = keyIndexes_.find(header); it != keyIndexes_.end()) return it->second;
+    // Few sections are asked for (ours): a list is quicker than a tree, and allocated once.
+    for (const auto& [h, index] : keyIndexes_)
+        if (h == header) return index;
+    if (keyIndexes_.empty()) keyIndexes_.reserve(kUsualSections);
     // Built once per section asked for, a few bytes per key line: lookups stay quick in a
     // large section, and memory stays small for one with very many keys.
     KeyIndex index;
+    index.keys.reserve(kUsualKeys);
     const std::size_t h = static_cast<std::size_t>(header);
     const qsizetype end = h + 1 < headers_.size() ? headers_[h + 1].begin : data_.size();
     index.lastKey = headers_[h].begin;
@@ -326,7 +337,7 @@ const IniFile::KeyIndex& IniFile::keyIndex(int header) const {
         pos = line.next;
     }
     std::sort(index.keys.begin(), index.keys.end());
-    return keyIndexes_.emplace(header, std::move(index)).first->second;
+    return keyIndexes_.emplace_back(header, std::move(index)).second;
 }
 
 std::optional<IniFile::LineSpan> IniFile::findKey(int header, const QString& key) const {
@@ -347,36 +358,36 @@ int IniFile::findWritten(const QString& section) const {
     return -1;
 }
 
-bool IniFile::lookup(const QString& section, const QString& key, QString* value) const {
+std::optional<IniFile::Found> IniFile::lookup(const QString& section, const QString& key) const {
     if (const int h = findHeader(section); h >= 0) {
-        if (const auto line = findKey(h, key)) {
-            *value = decodeValue(classify(current(*line)).value);
-            return true;
-        }
+        if (const auto line = findKey(h, key))
+            return Found{unquoted(classify(current(*line)).value)};
     }
     if (const int w = findWritten(section); w >= 0) {
-        for (const auto& [k, v] : written_[static_cast<std::size_t>(w)].added) {
-            if (!sameName(k, key)) continue;
-            *value = v;
-            return true;
-        }
+        for (const auto& [k, v] : written_[static_cast<std::size_t>(w)].added)
+            if (sameName(k, key)) return Found{{}, &v};
     }
-    return false;
+    return std::nullopt;
 }
 
 QString IniFile::readString(const QString& section, const QString& key, const QString& def) const {
-    QString value;
-    if (!lookup(section, key, &value)) return def;
-    value.truncate(MaxTextLength);
-    return value;
+    const auto found = lookup(section, key);
+    if (!found) return def;
+    if (found->written) return found->written->left(MaxTextLength);
+    return common::fromCp1251(cutText(found->raw));
 }
 
 std::int32_t IniFile::readInteger(const QString& section, const QString& key,
                                   std::int32_t def) const {
-    QString value;
-    if (!lookup(section, key, &value)) return def;
-    value.truncate(MaxTextLength);
-    return parseInteger(value).value_or(def);
+    const auto found = lookup(section, key);
+    if (!found) return def;
+    if (found->written)
+        return parseInteger(QStringView(*found->written).left(MaxTextLength)).value_or(def);
+    // Decoded on the stack: numbers are short, and half the values the program reads are.
+    QVarLengthArray<QChar, 32> text;
+    for (char c : cutText(found->raw))
+        text.append(common::cp1251Char(static_cast<unsigned char>(c)));
+    return parseInteger(QStringView(text.constData(), text.size())).value_or(def);
 }
 
 bool IniFile::readBool(const QString& section, const QString& key, bool def) const {
@@ -401,8 +412,12 @@ void IniFile::writeString(const QString& section, const QString& key, const QStr
         }
     }
     const int found = findWritten(section);
-    Written& w = found >= 0 ? written_[static_cast<std::size_t>(found)]
-                            : written_.emplace_back(Written{section, h, {}});
+    if (found < 0) {
+        if (written_.empty()) written_.reserve(kUsualSections);
+        written_.push_back({section, h, {}});
+        written_.back().added.reserve(kUsualKeys);
+    }
+    Written& w = found >= 0 ? written_[static_cast<std::size_t>(found)] : written_.back();
     for (auto& [k, v] : w.added) {
         if (!sameName(k, key)) continue;
         v = value;

@@ -112,13 +112,19 @@ private:
         std::vector<std::pair<quint32, quint32>> keys;  // folded name's hash, line begin
         qsizetype lastKey = 0;  // where new keys go: the last key line, or the header
     };
+    // The reference holds until the next call.
     const KeyIndex& keyIndex(int header) const;
     // The first line holding that key in the header's section.
     std::optional<LineSpan> findKey(int header, const QString& key) const;
     // Where that section is in written_; -1 when no write added keys to it.
     int findWritten(const QString& section) const;
-    // The value as stored (unquoted, not cut); false when the key is absent.
-    bool lookup(const QString& section, const QString& key, QString* value) const;
+    // Where a value is: its bytes in the file (unquoted, not cut), or a value written since.
+    struct Found {
+        QByteArrayView raw;
+        const QString* written = nullptr;
+    };
+    // Nothing when the key is absent.
+    std::optional<Found> lookup(const QString& section, const QString& key) const;
 
     void replaceFile() const;
     // Renames what is at the path to a free dated name beside it; false when it could not.
@@ -133,10 +139,10 @@ private:
     QByteArray data_;              // the file as read, byte-order mark and all
     qsizetype bodyStart_ = 0;      // after a UTF-8 byte-order mark, which is kept as it was
     std::vector<Header> headers_;  // file order
-    mutable QHash<QString, int> headerCache_;     // folded name -> findHeader()
-    mutable std::map<int, KeyIndex> keyIndexes_;  // header -> its keys, once asked for
-    std::map<qsizetype, QByteArray> replaced_;    // line begin -> the line with its new value
-    std::vector<Written> written_;                // first-write order
+    mutable QHash<QString, int> headerCache_;                   // folded name -> findHeader()
+    mutable std::vector<std::pair<int, KeyIndex>> keyIndexes_;  // header, its keys: once asked for
+    std::map<qsizetype, QByteArray> replaced_;  // line begin -> the line with its new value
+    std::vector<Written> written_;              // first-write order
 };
 
 }  // namespace settings
