@@ -226,6 +226,7 @@ void IniFile::reload() {
     headers_.shrink_to_fit();
     headerCache_.clear();
     keyIndexes_.clear();
+    lastKeyIndex_ = 0;
     replaced_.clear();
     written_.clear();
     state_ = DiskState::Missing;
@@ -317,8 +318,14 @@ int IniFile::findHeader(const QString& name) const {
 
 const IniFile::KeyIndex& IniFile::keyIndex(int header) const {
     // Few sections are asked for (ours): a list is quicker than a tree, and allocated once.
-    for (const auto& [h, index] : keyIndexes_)
-        if (h == header) return index;
+    // They are asked for one after the other: the one asked for last is tried first.
+    if (lastKeyIndex_ < keyIndexes_.size() && keyIndexes_[lastKeyIndex_].first == header)
+        return keyIndexes_[lastKeyIndex_].second;
+    for (std::size_t i = 0; i < keyIndexes_.size(); ++i) {
+        if (keyIndexes_[i].first != header) continue;
+        lastKeyIndex_ = i;
+        return keyIndexes_[i].second;
+    }
     if (keyIndexes_.empty()) keyIndexes_.reserve(kUsualSections);
     // Built once per section asked for, a few bytes per key line: lookups stay quick in a
     // large section, and memory stays small for one with very many keys.
@@ -331,28 +338,36 @@ const IniFile::KeyIndex& IniFile::keyIndex(int header) const {
         const LineSpan line = lineAt(pos);
         const Parsed p = classify(original(line));
         if (p.kind == Kind::Key) {
-            index.keys.push_back({nameHash(p.name), static_cast<quint32>(pos)});
+            index.keys.push_back(quint64{nameHash(p.name)} << 32 | static_cast<quint32>(pos));
             index.lastKey = pos;
         }
         pos = line.next;
     }
     std::sort(index.keys.begin(), index.keys.end());
+    lastKeyIndex_ = keyIndexes_.size();
     return keyIndexes_.emplace_back(header, std::move(index)).second;
 }
 
-std::optional<IniFile::LineSpan> IniFile::findKey(int header, const QString& key) const {
+std::optional<IniFile::LineSpan> IniFile::findKey(int header, const QString& key,
+                                                  QByteArrayView* value) const {
     const KeyIndex& index = keyIndex(header);
-    const quint32 hash = nameHash(key);
+    const quint64 hash = nameHash(key);
     // Sorted by hash, then by place: the first that matches is the first in the file.
-    auto it = std::lower_bound(index.keys.begin(), index.keys.end(), std::pair{hash, quint32{0}});
-    for (; it != index.keys.end() && it->first == hash; ++it) {
-        const LineSpan line = lineAt(it->second);
-        if (sameName(classify(original(line)).name, key)) return line;
+    auto it = std::lower_bound(index.keys.begin(), index.keys.end(), hash << 32);
+    for (; it != index.keys.end() && *it >> 32 == hash; ++it) {
+        const LineSpan line = lineAt(static_cast<quint32>(*it));
+        const Parsed p = classify(original(line));
+        if (!sameName(p.name, key)) continue;
+        if (value) *value = p.value;
+        return line;
     }
     return std::nullopt;
 }
 
 int IniFile::findWritten(const QString& section) const {
+    // The program writes a section's keys one after the other: try the last one first.
+    if (!written_.empty() && sameName(written_.back().name, section))
+        return static_cast<int>(written_.size() - 1);
     for (std::size_t i = 0; i < written_.size(); ++i)
         if (sameName(written_[i].name, section)) return static_cast<int>(i);
     return -1;
@@ -360,8 +375,13 @@ int IniFile::findWritten(const QString& section) const {
 
 std::optional<IniFile::Found> IniFile::lookup(const QString& section, const QString& key) const {
     if (const int h = findHeader(section); h >= 0) {
-        if (const auto line = findKey(h, key))
-            return Found{unquoted(classify(current(*line)).value)};
+        QByteArrayView value;
+        if (const auto line = findKey(h, key, &value)) {
+            // A value written since replaced the line as read.
+            if (const auto it = replaced_.find(line->begin); it != replaced_.end())
+                value = classify(it->second).value;
+            return Found{unquoted(value)};
+        }
     }
     if (const int w = findWritten(section); w >= 0) {
         for (const auto& [k, v] : written_[static_cast<std::size_t>(w)].added)

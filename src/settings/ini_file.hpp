@@ -109,13 +109,15 @@ private:
     int findHeader(const QString& name) const;
     // The key lines of one section.
     struct KeyIndex {
-        std::vector<std::pair<quint32, quint32>> keys;  // folded name's hash, line begin
-        qsizetype lastKey = 0;  // where new keys go: the last key line, or the header
+        std::vector<quint64> keys;  // folded name's hash above, line begin below: sorted by both
+        qsizetype lastKey = 0;      // where new keys go: the last key line, or the header
     };
     // The reference holds until the next call.
     const KeyIndex& keyIndex(int header) const;
     // The first line holding that key in the header's section.
-    std::optional<LineSpan> findKey(int header, const QString& key) const;
+    // With `value` given, it gets the line's value as read (trimmed, quotes still on).
+    std::optional<LineSpan> findKey(int header, const QString& key,
+                                    QByteArrayView* value = nullptr) const;
     // Where that section is in written_; -1 when no write added keys to it.
     int findWritten(const QString& section) const;
     // Where a value is: its bytes in the file (unquoted, not cut), or a value written since.
@@ -141,6 +143,7 @@ private:
     std::vector<Header> headers_;  // file order
     mutable QHash<QString, int> headerCache_;                   // folded name -> findHeader()
     mutable std::vector<std::pair<int, KeyIndex>> keyIndexes_;  // header, its keys: once asked for
+    mutable std::size_t lastKeyIndex_ = 0;                      // in keyIndexes_
     std::map<qsizetype, QByteArray> replaced_;  // line begin -> the line with its new value
     std::vector<Written> written_;              // first-write order
 };

@@ -18,10 +18,6 @@
 #include "fuzz_check.hpp"
 #include "settings/ini_file.hpp"
 
-// The target's own checks are no coverage worth steering by, and tracing every comparison
-// in them would spend most of each run there: only the code under test is traced.
-#define NOT_TRACED __attribute__((no_sanitize("coverage")))
-
 namespace {
 
 enum class Form { Text, Bool, Integer };
@@ -67,7 +63,7 @@ struct Line {
 
 // Line splitting written apart from the parser: CR LF, LF or a lone CR end a line.
 // The list is sized once: each allocation costs the sanitizer's bookkeeping.
-NOT_TRACED std::vector<Line> splitLines(QByteArrayView data) {
+std::vector<Line> splitLines(QByteArrayView data) {
     const char* d = data.data();  // by pointer: Qt's bounds-checked access is not inlined here
     std::size_t ends = 1;
     for (const char* p = d; p != d + data.size(); ++p) ends += *p == '\r' || *p == '\n';
@@ -87,7 +83,7 @@ NOT_TRACED std::vector<Line> splitLines(QByteArrayView data) {
     return lines;
 }
 
-NOT_TRACED QByteArrayView trimBlanks(QByteArrayView b) {
+QByteArrayView trimBlanks(QByteArrayView b) {
     const char* begin = b.begin();
     const char* end = b.end();
     while (begin != end && (*begin == ' ' || *begin == '\t')) ++begin;
@@ -97,25 +93,25 @@ NOT_TRACED QByteArrayView trimBlanks(QByteArrayView b) {
 
 // Our names are ASCII, and no character of the code page folds to an ASCII letter, so
 // an ASCII comparison without case finds exactly the names that fold to ours.
-NOT_TRACED bool isOneOf(QByteArrayView name, std::initializer_list<const char*> names) {
+bool isOneOf(QByteArrayView name, std::initializer_list<const char*> names) {
     for (const char* n : names)
         if (name.compare(QByteArrayView(n), Qt::CaseInsensitive) == 0) return true;
     return false;
 }
 
-NOT_TRACED bool isOurSectionName(QByteArrayView name) {
+bool isOurSectionName(QByteArrayView name) {
     return isOneOf(name, {"Key 01", "Key 02", "Key 03", "Key 04", "Key 05", "Key 06", "Key 07",
                           "Key 08", "Key 09", "Key 10", "Key 11", "Key 12", "Position", "System"});
 }
 
-NOT_TRACED bool isOurKeyName(QByteArrayView name) {
+bool isOurKeyName(QByteArrayView name) {
     return isOneOf(name, {"J.Code", "Shift", "Ctrl", "Alt", "Symbol", "Value", "Descript", "Left",
                           "Top", "Differ", "Val.First", "Val.Next"});
 }
 
 // Lines a save may change or add: a key line named like one of ours, or a header of one of
 // our sections. Broader than the real rules on purpose; everything else is foreign.
-NOT_TRACED bool mayBeOurs(QByteArrayView line) {
+bool mayBeOurs(QByteArrayView line) {
     const QByteArrayView t = trimBlanks(line);
     if (t.startsWith('[')) {
         const qsizetype close = t.indexOf(']');
@@ -132,7 +128,7 @@ QChar valueChar(std::uint8_t b) {
     return common::cp1251Char(b);
 }
 
-NOT_TRACED QString makeText(FuzzedDataProvider& in, const settings::IniFile& ini, const Write& w) {
+QString makeText(FuzzedDataProvider& in, const settings::IniFile& ini, const Write& w) {
     switch (in.ConsumeIntegralInRange(0, 4)) {
         case 0:  // unchanged: the line must stay as it is
             return ini.readString(w.section, w.key, QStringLiteral("1024"));
@@ -169,7 +165,7 @@ const std::vector<Write>& allWrites() {
 
 }  // namespace
 
-extern "C" NOT_TRACED int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider in(data, size);
     // The file is the first part of the input, the values come from the rest.
     const std::string fileBytes = in.ConsumeRandomLengthString(size);
