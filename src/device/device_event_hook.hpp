@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFileInfo>
 #include <QObject>
 #include <QString>
 #include <cstdint>
@@ -33,9 +34,10 @@ namespace status_text {
 inline const QString NeverConnected = QStringLiteral("Устройство не подключалось");
 inline const QString Connected = QStringLiteral("Устройство подключено");
 inline const QString Disconnected = QStringLiteral("Устройство отключено");
-// The product-name panel while the attached controller's node is closed to us.
+// The product-name panel while the attached controller's node is closed to us. The node's
+// own name: its whole path would not fit in the panel.
 inline QString accessRefused(const QString& node) {
-    return QStringLiteral("Нет доступа к %1").arg(node);
+    return QStringLiteral("Нет доступа к %1").arg(QFileInfo(node).fileName());
 }
 }  // namespace status_text
 

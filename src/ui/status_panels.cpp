@@ -27,7 +27,11 @@ StatusPanels::StatusPanels(QStatusBar* bar) : QWidget(bar) {
 
 void StatusPanels::setPanelText(int panel, const QString& text) {
     if (panel < 0 || panel >= Count) return;
-    panels_[static_cast<std::size_t>(panel)]->setText(text);
+    QLabel* label = panels_[static_cast<std::size_t>(panel)];
+    label->setText(text);
+    // The widths are fixed: what they cut off can still be read by pointing at it.
+    const int room = label->contentsRect().width() - label->indent();
+    label->setToolTip(label->fontMetrics().horizontalAdvance(text) > room ? text : QString());
 }
 
 QString StatusPanels::panelText(int panel) const {

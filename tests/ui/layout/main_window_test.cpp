@@ -395,6 +395,11 @@ private slots:
         panels->setPanelText(5, QStringLiteral("x"));
         panels->setPanelText(-1, QStringLiteral("x"));
         QCOMPARE(panels->panelText(4), QString());
+        // What a panel cuts off is in its tooltip; what fits has none.
+        panels->setPanelText(1, QStringLiteral("Нет доступа к /dev/hidraw12345678"));
+        QCOMPARE(panels->panel(1)->toolTip(), panels->panelText(1));
+        panels->setPanelText(1, QStringLiteral("Нет доступа к hidraw12"));
+        QCOMPARE(panels->panel(1)->toolTip(), QString());
     }
 
     void statusFollowsTheController() {

@@ -107,7 +107,7 @@ TEST(DeviceEventHook, ChangedEnablesReadsOnWhateverGetHandleReturns) {
 
 // A controller we may not open: "connected" stays, the product panel says why not.
 TEST(DeviceEventHook, ProductPanelSaysAccessIsRefusedWhileItIs) {
-    const QString refused = QStringLiteral("Нет доступа к /dev/hidraw1");
+    const QString refused = QStringLiteral("Нет доступа к hidraw1");
     const QString connected = QStringLiteral("Устройство подключено");
     struct Step {
         int event;
