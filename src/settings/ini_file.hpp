@@ -129,6 +129,8 @@ private:
     std::optional<Found> lookup(const QString& section, const QString& key) const;
 
     void replaceFile() const;
+    // Root saves through the opened folder and never reads through a link.
+    static bool runAsRoot();
     // Renames what is at the path to a free dated name beside it; false when it could not.
     bool moveAside() const;
 

@@ -1,0 +1,233 @@
+// Putting Control.ini on disk: atomically beside the old file, in place where its folder
+// may not be written, through the opened folder as root; and moving aside what could not
+// be read.
+#include "settings/ini_file.hpp"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <cerrno>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace settings {
+
+bool IniFile::runAsRoot() {
+#ifdef Q_OS_UNIX
+    return ::geteuid() == 0;
+#else
+    return false;
+#endif
+}
+
+bool IniFile::moveAside() const {
+    const QFileInfo info(path_);
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    for (int n = 1; n <= 100; ++n) {
+        QString aside = path_ + u'.' + stamp;
+        if (n > 1) aside += QStringLiteral("-%1").arg(n);
+        // QDir::rename never replaces an existing file, and never falls back to copying
+        // (which would block on a pipe).
+        if (QFileInfo::exists(aside)) continue;
+        if (!info.dir().rename(info.fileName(), QFileInfo(aside).fileName())) return false;
+        const char* why =
+            state_ == DiskState::Unread ? "was not read at start" : "could not be read";
+        qWarning("drevonix: %s %s; it is kept as %s and written anew", qPrintable(path_), why,
+                 qPrintable(aside));
+        return true;
+    }
+    return false;
+}
+
+namespace {
+
+#ifdef Q_OS_UNIX
+// The new file is made by us, so it belongs to us; give it the old file's owner and group
+// (root saving a user's file must not lock that user out of it). False when we may not.
+bool keepOwner(int fd, const struct stat& old) {
+    struct stat now {};
+    if (::fstat(fd, &now) != 0) return false;
+    if (now.st_uid == old.st_uid && now.st_gid == old.st_gid) return true;
+    return ::fchown(fd, old.st_uid, old.st_gid) == 0;
+}
+#endif
+
+#ifdef Q_OS_UNIX
+bool writeAll(int fd, const char* bytes, qint64 size, off_t at) {
+    while (size > 0) {
+        const ssize_t n = ::pwrite(fd, bytes, static_cast<size_t>(size), at);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        bytes += n;
+        size -= n;
+        at += n;
+    }
+    return true;
+}
+#endif
+
+// Writes over the file itself: it keeps its owner, group, mode and links by nature. What is
+// lost is the power-cut guarantee only: a cut in the middle leaves a torn file. A full disk
+// is found before any old byte is touched: what goes beyond the old end is written first,
+// and when that fails the file is cut back to its old size, as it was byte for byte.
+bool writeInPlace(const QString& path, const QByteArray& data) {
+#ifdef Q_OS_UNIX
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st {};
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    const off_t old = st.st_size;
+    if (ok && data.size() > old && !writeAll(fd, data.constData() + old, data.size() - old, old)) {
+        // Space was short (ENOSPC, EFBIG): what got written beyond the end goes again.
+        if (::ftruncate(fd, old) == 0) ::fsync(fd);
+        ok = false;
+    }
+    ok = ok && writeAll(fd, data.constData(), qMin<qint64>(old, data.size()), 0) &&
+         (data.size() >= old || ::ftruncate(fd, data.size()) == 0) && ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+#else
+    QFile file(path);
+    return file.open(QIODevice::ReadWrite) && file.write(data) == data.size() && file.flush() &&
+           file.resize(data.size());
+#endif
+}
+
+#ifdef Q_OS_UNIX
+// Root may write anywhere, and the user who owns the settings folder may put a link at the
+// file's name at any moment: followed, it would let a save create or overwrite any file.
+// So root works on the folder itself, never through a link at the file's name or the
+// folder's: a new file made beside the old one, renamed over whatever stands there.
+// False with `why` set when a link stood in the way.
+bool saveAsRoot(const QString& path, const QByteArray& data, const char** why) {
+    const QFileInfo info(path);
+    const QByteArray name = QFile::encodeName(info.fileName());
+    const int dir = ::open(QFile::encodeName(info.absolutePath()).constData(),
+                           O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (dir < 0) {
+        if (errno == ELOOP || errno == ENOTDIR) *why = "its folder is a symbolic link";
+        return false;
+    }
+    struct stat old {};
+    const bool existed = ::fstatat(dir, name.constData(), &old, AT_SYMLINK_NOFOLLOW) == 0;
+    if (existed && !S_ISREG(old.st_mode)) {
+        *why = "it is not a plain file (a symbolic link?)";
+        ::close(dir);
+        return false;
+    }
+    QByteArray temp;
+    int fd = -1;
+    for (int n = 0; n < 100 && fd < 0; ++n) {
+        temp = '.' + name + '.' + QByteArray::number(::getpid()) + '-' + QByteArray::number(n);
+        fd = ::openat(dir, temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                      0666);
+        if (fd < 0 && errno != EEXIST) break;
+    }
+    bool ok = fd >= 0 && writeAll(fd, data.constData(), data.size(), 0) &&
+              (!existed || (::fchown(fd, old.st_uid, old.st_gid) == 0 &&
+                            ::fchmod(fd, old.st_mode & 07777) == 0)) &&
+              ::fsync(fd) == 0;
+    if (fd >= 0) ::close(fd);
+    ok = ok && ::renameat(dir, temp.constData(), dir, name.constData()) == 0;
+    if (!ok && fd >= 0) ::unlinkat(dir, temp.constData(), 0);
+    if (ok) ::fsync(dir);
+    ::close(dir);
+    return ok;
+}
+#endif
+
+}  // namespace
+
+void IniFile::save() {
+    replaceFile();
+    // What stands at the path now is what we hold: later saves merge with it.
+    ours_ = true;
+    state_ = DiskState::Read;
+}
+
+void IniFile::replaceFile() const {
+    // A car computer loses power without warning, also while we save. So the new file is
+    // written beside the old one, synced, and renamed over it: after a cut the disk holds
+    // the old file or the new one, whole, never a torn mix.
+    const auto fail = [this] { throw WriteError(path_); };
+
+    const QByteArray data = contents();
+    // What we write must be what the next start reads whole.
+    if (data.size() > MaxFileSize) {
+        qWarning("drevonix: %s would grow past %lld bytes; it is left as it was", qPrintable(path_),
+                 static_cast<long long>(MaxFileSize));
+        fail();
+    }
+
+    // We could not read what is there (or did not), so we could not keep its other lines:
+    // keep the whole of it under another name, so that the user can always save and quit.
+    if ((state_ == DiskState::Unreadable || state_ == DiskState::Unread) && !moveAside()) fail();
+
+    const QFileInfo info(path_);
+    const bool existed = info.exists();
+    // A read-only file stays unchanged, even for a user (root) whom the mode does not stop
+    // and although a rename would not need write access to the file itself. The mode bits
+    // only: the "user" flags come from access(), which root passes.
+    constexpr auto anyWrite =
+        QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+    if (existed && (!info.isWritable() || !(info.permissions() & anyWrite))) fail();
+
+    const QString folder = info.absolutePath();
+    if (!QDir(folder).exists() && !QDir().mkpath(folder)) fail();
+#ifdef Q_OS_UNIX
+    if (runAsRoot()) {
+        const char* why = nullptr;
+        if (saveAsRoot(path_, data, &why)) return;
+        if (why) qWarning("drevonix: not saving %s as root: %s", qPrintable(path_), why);
+        fail();
+    }
+#endif
+
+    QSaveFile file(path_);
+    if (!file.open(QIODevice::WriteOnly)) {
+        // No new file can be made beside it (a folder the user may not write), but the
+        // file itself may be written.
+        if (existed && writeInPlace(path_, data)) return;
+        fail();
+    }
+#ifdef Q_OS_UNIX
+    struct stat old {};
+    if (existed && ::stat(QFile::encodeName(path_).constData(), &old) == 0 &&
+        !keepOwner(file.handle(), old)) {
+        // Only root may give a file away; in place the file stays whose it is.
+        file.cancelWriting();
+        if (writeInPlace(path_, data)) return;
+        fail();
+    }
+#endif
+    // Qt copies the mode too, but with the current user's access flags folded into the
+    // owner bits; pass the mode bits alone so that the mode stays exactly as it was. After
+    // the owner: a change of owner may clear mode bits.
+    constexpr auto userFlags =
+        QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser;
+    if (existed && !file.setPermissions(info.permissions() & ~userFlags)) fail();
+    if (file.write(data) != data.size() || !file.flush()) fail();
+#ifdef Q_OS_UNIX
+    // commit() syncs too, but quietly ignores a failure there; a disk that is full only
+    // when the data is allocated must fail the save here.
+    if (::fsync(file.handle()) != 0) fail();
+#endif
+    if (!file.commit()) fail();
+#ifdef Q_OS_UNIX
+    // Make the rename itself survive a power cut; best effort, not every file system can.
+    const QByteArray dir = QFile::encodeName(folder);
+    const int fd = ::open(dir.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+#endif
+}
+
+}  // namespace settings
