@@ -54,6 +54,22 @@ class SettingsFaults : public ::testing::Test {
 protected:
     QTemporaryDir dir;
     QString path() const { return dir.filePath("Control.ini"); }
+
+    // Runs `body` in a child, as an unprivileged user when we are root, with the file
+    // writable and its folder not: a save can then only go in place. Gives the child's
+    // code, 10 when it could not give up root.
+    int inPlaceOnly(const std::function<int()>& body) {
+        EXPECT_EQ(chmod(path().toLocal8Bit().constData(), 0666), 0);
+        EXPECT_EQ(chmod(dir.path().toLocal8Bit().constData(), 0555), 0);
+        const bool root = geteuid() == 0;
+        const int code = inChild([&] {
+            if (root && (setgid(65534) != 0 || setuid(65534) != 0)) return 10;
+            return body();
+        });
+        EXPECT_EQ(chmod(dir.path().toLocal8Bit().constData(), 0700), 0);
+        EXPECT_NE(code, 10) << "could not become an unprivileged user";
+        return code;
+    }
 };
 
 // Windows-1251 leaves 0x98 undefined; a file can hold it (and NUL bytes) anyway. Such
@@ -142,12 +158,7 @@ TEST_F(SettingsFaults, FileWithoutReadPermissionGivesDefaultsAndIsKeptAside) {
 // beside it, so it is written in place.
 TEST_F(SettingsFaults, WritableFileInAReadOnlyFolderIsWrittenInPlace) {
     ASSERT_TRUE(writeBytes(path(), kDefaultFile));
-    ASSERT_EQ(chmod(path().toLocal8Bit().constData(), 0666), 0);
-    ASSERT_EQ(chmod(dir.path().toLocal8Bit().constData(), 0555), 0);
-    const bool root = geteuid() == 0;
-
-    const int code = inChild([&] {
-        if (root && (setgid(65534) != 0 || setuid(65534) != 0)) return 10;
+    const int code = inPlaceOnly([&] {
         IniFile ini(path());
         Loaded l;
         settings::load(ini, l.keys, l.window, l.system);
@@ -155,8 +166,6 @@ TEST_F(SettingsFaults, WritableFileInAReadOnlyFolderIsWrittenInPlace) {
         settings::Save_all(ini, l.keys, l.window, l.system);
         return 0;
     });
-    ASSERT_EQ(chmod(dir.path().toLocal8Bit().constData(), 0700), 0);
-    ASSERT_NE(code, 10) << "could not become an unprivileged user";
     EXPECT_EQ(code, 0) << "the save failed";
     QByteArray expected = kDefaultFile;
     expected.replace(expected.indexOf("J.Code=1024"), 11, "J.Code=7");
@@ -220,12 +229,7 @@ TEST_F(SettingsFaults, FailedInPlaceSaveLeavesTheFileAsItWas) {
     for (int i = 0; file.size() < 20000; ++i) file += "; comment " + QByteArray::number(i) + "\r\n";
     file += "[Mine]\r\nlast=value without a line end";
     ASSERT_TRUE(writeBytes(path(), file));
-    ASSERT_EQ(chmod(path().toLocal8Bit().constData(), 0666), 0);
-    ASSERT_EQ(chmod(dir.path().toLocal8Bit().constData(), 0555), 0);
-    const bool root = geteuid() == 0;
-
-    const int code = inChild([&] {
-        if (root && (setgid(65534) != 0 || setuid(65534) != 0)) return 10;
+    const int code = inPlaceOnly([&] {
         IniFile ini(path());
         Loaded l;
         settings::load(ini, l.keys, l.window, l.system);
@@ -242,8 +246,6 @@ TEST_F(SettingsFaults, FailedInPlaceSaveLeavesTheFileAsItWas) {
         }
         return 1;
     });
-    ASSERT_EQ(chmod(dir.path().toLocal8Bit().constData(), 0700), 0);
-    ASSERT_NE(code, 10) << "could not become an unprivileged user";
     EXPECT_EQ(code, 0) << "the save did not fail";
     EXPECT_EQ(readBytes(path()), file);
 }
