@@ -60,12 +60,13 @@ int runProgram(Application& application, device::HidLibrary& hid) {
             box.exec();
             return 1;
         }
-        case SingleInstance::Role::Failed:
+        case SingleInstance::Role::Failed: {
+            const QString holder = instance.holder();
             qWarning("drevonix: %s holds %s and does not answer",
-                     qPrintable(instance.holder().isEmpty() ? QStringLiteral("another instance")
-                                                            : instance.holder()),
+                     qPrintable(holder.isEmpty() ? QStringLiteral("another instance") : holder),
                      qPrintable(instance.lockPath()));
             return 1;
+        }
     }
     // The program lives in the tray: a message box closing while the window is hidden
     // must not end it. Only the main window's close does.

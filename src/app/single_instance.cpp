@@ -1,5 +1,6 @@
 #include "app/single_instance.hpp"
 
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
@@ -48,28 +49,37 @@ QString SingleInstance::serverName() const {
     return QDir(dir_).filePath(key_ + QStringLiteral(".sock"));
 }
 
-SingleInstance::Role SingleInstance::claim() {
+bool SingleInstance::makeLock() {
     // Without a folder of our own, a lock elsewhere could be blocked or answered by others.
     if (dir_.isEmpty()) {
-        qWarning("drevonix: no private folder for the single-instance lock");
-        return Role::Failed;
+        qWarning("%s: no private folder for the single-instance lock",
+                 qPrintable(QCoreApplication::applicationName()));
+        return false;
     }
     lock_ = std::make_unique<QLockFile>(lockPath());
     // Held for the whole run: never stale by age, only when its process is gone.
     lock_->setStaleLockTime(0);
+    return true;
+}
+
+bool SingleInstance::tryTake() {
+    if (!lock_->tryLock(0)) return false;
+    // Without the socket a later start cannot reach us, but the lock still keeps it from
+    // running a second key mapper: run all the same.
+    if (!listen())
+        qWarning("%s: cannot listen on %s: %s", qPrintable(QCoreApplication::applicationName()),
+                 qPrintable(serverName()), qPrintable(server_->errorString()));
+    return true;
+}
+
+SingleInstance::Role SingleInstance::claim() {
+    if (!makeLock()) return Role::Failed;
     // Two starts at the same moment: one wins the lock, the other must reach it. The
     // winner needs a moment to listen, so the loser retries for a bounded time.
     QElapsedTimer clock;
     clock.start();
     while (clock.elapsed() < 3000) {
-        if (lock_->tryLock(0)) {
-            // Without the socket a later start cannot bring our window up, but the lock
-            // still keeps it from running a second key mapper: run all the same.
-            if (!listen())
-                qWarning("drevonix: cannot listen on %s: %s", qPrintable(serverName()),
-                         qPrintable(server_->errorString()));
-            return Role::First;
-        }
+        if (tryTake()) return Role::First;
         if (lock_->error() != QLockFile::LockFailedError) return Role::Failed;
         QByteArray reply;
         if (askFirst(&reply)) return reply == TypistAnswer ? Role::Typist : Role::Second;
@@ -80,15 +90,7 @@ SingleInstance::Role SingleInstance::claim() {
 
 bool SingleInstance::claimAsTypist() {
     typist_ = true;
-    lock_ = std::make_unique<QLockFile>(lockPath());
-    lock_->setStaleLockTime(0);
-    if (!lock_->tryLock(0)) return false;
-    // Without the socket a window program started later waits for an answer, gives up and
-    // ends all the same: still one key mapper.
-    if (!listen())
-        qWarning("drevonix-cli: cannot listen on %s: %s", qPrintable(serverName()),
-                 qPrintable(server_->errorString()));
-    return true;
+    return makeLock() && tryTake();
 }
 
 QString SingleInstance::holder() const {
@@ -110,15 +112,13 @@ bool SingleInstance::listen() {
         while (QLocalSocket* s = server_->nextPendingConnection()) {
             connect(s, &QLocalSocket::disconnected, s, &QObject::deleteLater);
             connect(s, &QLocalSocket::readyRead, this, [this, s] {
-                if (!s->readAll().contains(RaiseRequest.trimmed())) {
-                    s->disconnectFromServer();
-                } else if (typist_) {
-                    s->write(TypistAnswer);
-                    s->disconnectFromServer();  // after the answer is written
-                } else {
-                    emit raiseRequested();
-                    s->disconnectFromServer();
+                if (s->readAll().contains(RaiseRequest.trimmed())) {
+                    if (typist_)
+                        s->write(TypistAnswer);  // hung up below, after it is written
+                    else
+                        emit raiseRequested();
                 }
+                s->disconnectFromServer();
             });
         }
     });

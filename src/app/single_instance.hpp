@@ -60,6 +60,10 @@ private:
     // and may enter (empty when there is none).
     static QString defaultRuntimeDir();
 
+    // The lock file, in our own folder; false when there is none.
+    bool makeLock();
+    // Takes the lock if it is free, then listens for later starts.
+    bool tryTake();
     bool listen();
     // Whether the holder answered; `reply` is what it said.
     bool askFirst(QByteArray* reply);

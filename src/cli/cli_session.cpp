@@ -51,6 +51,7 @@ Session::~Session() {
     // The hook refers to the typist's mapper and to the library; the library to the emulator.
     hook_.reset();
     typist_.reset();
+    emitter_.reset();
     hid_.reset();
     emulator_.reset();
 }
@@ -358,9 +359,10 @@ int Session::keys() {
                                    "second typist")
                         .arg(holder.isEmpty() ? QStringLiteral("another program") : holder));
     }
-    const keymap::EmitterChoice emitter = keymap::chooseEmitter();
+    keymap::EmitterChoice emitter = keymap::chooseEmitter();
     if (emitter.backend == QLatin1String("none")) return ExitCannotType;
-    typist_ = std::make_unique<KeysTypist>(path, *emitter.emitter, out_, err_, options_.verbose);
+    emitter_ = std::move(emitter.emitter);
+    typist_ = std::make_unique<KeysTypist>(path, *emitter_, out_, err_, options_.verbose);
 
     // SIGHUP reads the table again; SIGTERM and SIGINT end the run as asked for, also
     // while the first look for the controller still runs.
@@ -378,7 +380,10 @@ int Session::keys() {
 
     // Whatever happens to the controller from here on, we wait for it and type again.
     attach();
-    connect(hid_.get(), &HidLibrary::DeviceNotifyMessage, this, &Session::sayControllerState);
+    // Plugs, unplugs and opens change it; the reports in between do not.
+    connect(hid_.get(), &HidLibrary::DeviceNotifyMessage, this, [this](int event) {
+        if (event != device::NotifyRead) sayControllerState();
+    });
     connect(hid_.get(), &HidLibrary::openFailed, this, [this](HidLibrary::Handle h) {
         err_ << "drevonix-cli: " << device::openFailureText(hid_->devicePath(h), hid_->openError(h))
              << Qt::endl;

@@ -13,6 +13,7 @@
 #include "device/device_event_hook.hpp"
 #include "device/hid_library.hpp"
 #include "emulator/controller_emulator.hpp"
+#include "keymap/key_emitter.hpp"
 
 namespace cli {
 
@@ -88,8 +89,9 @@ private:
     std::deque<SimulatedPress> pendingPresses_;
     bool simulatedPressesDone_ = false;
 
-    std::unique_ptr<KeysTypist> typist_;  // keys: takes the wheel-button reports
-    int controllerState_ = -1;            // keys: what was last said (-1 nothing yet)
+    std::unique_ptr<keymap::KeyEmitter> emitter_;  // keys: what the typist types through
+    std::unique_ptr<KeysTypist> typist_;           // keys: takes the wheel-button reports
+    int controllerState_ = -1;                     // keys: what was last said (-1 nothing yet)
 
     QEventLoop* loop_ = nullptr;
 };

@@ -40,7 +40,6 @@ void appendCp1251(QByteArray& out, QStringView text) {
 
 QByteArray toCp1251(const QString& text) {
     QByteArray out;
-    out.reserve(text.size());
     appendCp1251(out, text);
     return out;
 }

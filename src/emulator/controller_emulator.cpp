@@ -61,7 +61,6 @@ ControllerEmulator::ControllerEmulator(const QString& statePath, QObject* parent
     : QObject(parent), statePath_(statePath), fixed_(nominalTelemetry()) {
     block_ = blockBytesOf(factoryParameterBlock());
     loadState();
-    clock_.start();
     sendTimer_.setTimerType(Qt::PreciseTimer);
     connect(&sendTimer_, &QTimer::timeout, this, &ControllerEmulator::onSendTick);
     faultTimer_.setInterval(kFaultIntervalMs);
@@ -167,7 +166,7 @@ RawTelemetry ControllerEmulator::telemetry() const {
     if (!variation_) return fixed_;
     // A few slow sines of unrelated periods: a chart shows a living line, never a pattern
     // that repeats within its 255 samples.
-    const double t = static_cast<double>(clock_.elapsed()) / 1000.0;
+    const double t = static_cast<double>(steadyClock_.nowMs()) / 1000.0;
     const double tau = 2 * std::numbers::pi;
     const RawTelemetry n = nominalTelemetry();
     RawTelemetry r;

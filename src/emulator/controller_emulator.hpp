@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QElapsedTimer>
 #include <QObject>
 #include <QRandomGenerator>
 #include <QString>
@@ -138,7 +137,6 @@ private:
 
     RawTelemetry fixed_;
     bool variation_ = false;
-    QElapsedTimer clock_;
 
     int rate_ = DefaultRate;
     QTimer sendTimer_;

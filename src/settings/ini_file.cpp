@@ -171,29 +171,22 @@ bool isSymLink(const QString& path) {
 std::optional<QByteArray> readBounded(const QString& path, qint64 expectedSize) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) return std::nullopt;
-    QByteArray data(qBound<qint64>(0, expectedSize, IniFile::MaxFileSize), Qt::Uninitialized);
-    const qint64 got = file.read(data.data(), data.size());
-    if (got < 0) return std::nullopt;
-    data.resize(got);
-    // Whole, as the size said: the usual case, with nothing read twice.
-    char probe = 0;
-    qint64 n = file.read(&probe, 1);
-    if (n == 0) return data;
-    // The size was stale or a lie (a file that grows, or reports none): read on to the
-    // end, never past the bound.
-    while (n > 0) {
-        data.append(probe);
-        if (data.size() > IniFile::MaxFileSize) return std::nullopt;
-        const qsizetype had = data.size();
-        const qint64 room = qMin<qint64>(64 * 1024, IniFile::MaxFileSize + 1 - had);
-        data.resize(had + room);
-        n = file.read(data.data() + had, room);
-        data.resize(had + qMax<qint64>(n, 0));
-        if (data.size() > IniFile::MaxFileSize) return std::nullopt;
-        if (n > 0) n = file.read(&probe, 1);
+    // One byte more than the size says, so that a file that grew (or reports no size, like
+    // those in /proc) shows as more and is read on to its end, never past the bound.
+    QByteArray data(qBound<qint64>(0, expectedSize, IniFile::MaxFileSize) + 1, Qt::Uninitialized);
+    qsizetype got = 0;
+    for (;;) {
+        if (got == data.size()) {
+            if (got > IniFile::MaxFileSize) return std::nullopt;
+            data.resize(qMin<qsizetype>(got + 64 * 1024, IniFile::MaxFileSize + 1));
+        }
+        const qint64 n = file.read(data.data() + got, data.size() - got);
+        if (n < 0) return std::nullopt;
+        if (n == 0) break;
+        got += n;
     }
-    if (n < 0) return std::nullopt;
-    data.squeeze();
+    data.resize(got);
+    if (got > expectedSize) data.squeeze();  // grown in steps: the spare room goes
     return data;
 }
 
@@ -217,7 +210,6 @@ void IniFile::reload() {
     headers_.shrink_to_fit();
     headerCache_.clear();
     keyIndexes_.clear();
-    lastKeyIndex_ = 0;
     replaced_.clear();
     written_.clear();
     state_ = DiskState::Missing;
@@ -309,14 +301,8 @@ int IniFile::findHeader(const QString& name) const {
 
 const IniFile::KeyIndex& IniFile::keyIndex(int header) const {
     // Few sections are asked for (ours): a list is quicker than a tree, and allocated once.
-    // They are asked for one after the other: the one asked for last is tried first.
-    if (lastKeyIndex_ < keyIndexes_.size() && keyIndexes_[lastKeyIndex_].first == header)
-        return keyIndexes_[lastKeyIndex_].second;
-    for (std::size_t i = 0; i < keyIndexes_.size(); ++i) {
-        if (keyIndexes_[i].first != header) continue;
-        lastKeyIndex_ = i;
-        return keyIndexes_[i].second;
-    }
+    for (const auto& [h, index] : keyIndexes_)
+        if (h == header) return index;
     if (keyIndexes_.empty()) keyIndexes_.reserve(kUsualSections);
     // Built once per section asked for, a few bytes per key line: lookups stay quick in a
     // large section, and memory stays small for one with very many keys.
@@ -335,7 +321,6 @@ const IniFile::KeyIndex& IniFile::keyIndex(int header) const {
         pos = line.next;
     }
     std::sort(index.keys.begin(), index.keys.end());
-    lastKeyIndex_ = keyIndexes_.size();
     return keyIndexes_.emplace_back(header, std::move(index)).second;
 }
 
@@ -356,9 +341,6 @@ std::optional<IniFile::LineSpan> IniFile::findKey(int header, const QString& key
 }
 
 int IniFile::findWritten(const QString& section) const {
-    // The program writes a section's keys one after the other: try the last one first.
-    if (!written_.empty() && sameName(written_.back().name, section))
-        return static_cast<int>(written_.size() - 1);
     for (std::size_t i = 0; i < written_.size(); ++i)
         if (sameName(written_[i].name, section)) return static_cast<int>(i);
     return -1;

@@ -145,7 +145,6 @@ private:
     std::vector<Header> headers_;  // file order
     mutable QHash<QString, int> headerCache_;                   // folded name -> findHeader()
     mutable std::vector<std::pair<int, KeyIndex>> keyIndexes_;  // header, its keys: once asked for
-    mutable std::size_t lastKeyIndex_ = 0;                      // in keyIndexes_
     std::map<qsizetype, QByteArray> replaced_;  // line begin -> the line with its new value
     std::vector<Written> written_;              // first-write order
 };

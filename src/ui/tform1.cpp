@@ -96,7 +96,7 @@ TForm1::TForm1(device::HidLibrary& hid, keymap::KeyEmitter* emitter, LifecycleOp
     Timer1->start();
     Timer2 = new QTimer(this);
     Timer2->setObjectName(QStringLiteral("Timer2"));
-    Timer2->setInterval(500);
+    Timer2->setInterval(keymap::KeyMapper::Timer2IntervalMs);
     connect(Timer2, &QTimer::timeout, this, &TForm1::Timer2Timer);
     Timer2->start();
 

@@ -93,9 +93,9 @@ private:
     void trace(const char* step) const;
     void greet() const;
     void setUpLifecycle();
-    // Runs a save of the program's end; a failure the user may answer by ending anyway
+    // The save of the program's end; a failure the user may answer by ending anyway
     // leaves as EndingSaveFailed.
-    void endingSave(const std::function<void()>& save);
+    void endingSave();
     void usePixelFontSizes();
     void narrowFontToLayout();
     void setUpTabs();

@@ -84,14 +84,14 @@ void TForm1::Ic(int type, const QIcon& icon) {
 void TForm1::FormClose() {
     trace("Ic(2)");
     Ic(TrayIcon::IcRemove, windowIcon());
-    if (!savedForClose_ && !endWithoutSaving_) endingSave([this] { Save_all(); });
+    if (!savedForClose_ && !endWithoutSaving_) endingSave();
 }
 
-void TForm1::endingSave(const std::function<void()>& save) {
+void TForm1::endingSave() {
     // The session's end asks nobody: its error goes where the session path sends it.
-    if (sessionEnding_) return save();
+    if (sessionEnding_) return Save_all();
     try {
-        save();
+        Save_all();
     } catch (const settings::WriteError& e) {
         // Queued: the close that failed must be over before the next one starts.
         throw EndingSaveFailed(e.what(), [this] {
@@ -147,7 +147,7 @@ void TForm1::N2Click() {
 
 void TForm1::N4Click() {
     // A failed save ends here, before the close: the icon and the window stay.
-    endingSave([this] { Save_all(); });
+    endingSave();
     // Once is enough: a second save of the same table could only fail or move things.
     savedForClose_ = true;
     close();

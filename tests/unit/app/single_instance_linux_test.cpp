@@ -196,6 +196,31 @@ TEST(SingleInstance, FallbackFolderIsOursAlone) {
     }
 }
 
+// Every fallback taken by someone else: neither a window nor a typist takes a lock at all
+// (a lock with no folder would land in the working directory, open to anyone there).
+TEST(SingleInstance, NoPrivateFolderMeansNoLockAnywhere) {
+    testApp();
+    QTemporaryDir root;
+    const QString uid = QString::number(::getuid());
+    QDir base(root.path());
+    for (const char* folder : {"tmp", "cache", "cwd"}) base.mkpath(folder);
+    for (const char* squat : {"tmp/drevonix-", "cache/drevonix-"})
+        QFile(base.filePath(squat + uid)).open(QIODevice::WriteOnly);
+    qputenv("TMPDIR", base.filePath("tmp").toUtf8());
+    qputenv("XDG_CACHE_HOME", base.filePath("cache").toUtf8());
+    qunsetenv("XDG_RUNTIME_DIR");
+    const QString cwd = QDir::currentPath();
+    QDir::setCurrent(base.filePath("cwd"));
+    SingleInstance window(base.filePath("Control.ini"));
+    EXPECT_EQ(window.claim(), Role::Failed);
+    SingleInstance typist(base.filePath("Control.ini"));
+    EXPECT_FALSE(typist.claimAsTypist());
+    QDir::setCurrent(cwd);
+    qunsetenv("TMPDIR");
+    qunsetenv("XDG_CACHE_HOME");
+    EXPECT_TRUE(QDir(base.filePath("cwd")).isEmpty());
+}
+
 TEST(SingleInstance, FallbackPassesOverAnotherUsersFolder) {
     if (::geteuid() != 0) GTEST_SKIP() << "giving a folder to another user needs root";
     testApp();

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
+#include <QFileInfoList>
 #include <QString>
 
 #include "settings/settings_binding.hpp"
@@ -29,6 +31,12 @@ inline QByteArray readBytes(const QString& path) {
 inline bool writeBytes(const QString& path, const QByteArray& bytes) {
     QFile f(path);
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+// What the save kept aside beside the file: files, folders, links (dangling too), pipes.
+inline QFileInfoList keptAside(const QString& folder) {
+    return QDir(folder).entryInfoList({"Control.ini.*"},
+                                      QDir::AllEntries | QDir::System | QDir::Hidden);
 }
 
 }  // namespace settings_test

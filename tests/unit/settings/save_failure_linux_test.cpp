@@ -52,6 +52,7 @@ using settings::WriteError;
 using settings_test::FakeKeyTable;
 using settings_test::FakeWindow;
 using settings_test::kDefaultFile;
+using settings_test::keptAside;
 using settings_test::readBytes;
 using settings_test::writeBytes;
 
@@ -191,8 +192,7 @@ TEST_F(SaveFailure, UnreadableFileIsMovedAsideAndWrittenAnew) {
         settings::load(ini, keys, window, system);
         EXPECT_EQ(keys.text(1, keymap::KeyField::JCode), c.jcode);
         settings::Save_all(ini, keys, window, system);
-        const QFileInfoList aside =
-            QDir(dir.path()).entryInfoList({"Control.ini.*"}, QDir::AllEntries | QDir::Hidden);
+        const QFileInfoList aside = keptAside(dir.path());
         ASSERT_EQ(aside.size(), c.aside ? 1 : 0);
         if (c.aside) {
             EXPECT_TRUE(c.aside(aside[0]));
@@ -294,8 +294,7 @@ TEST_F(SaveFailure, RootNeverWritesThroughALinkAtThePath) {
         EXPECT_FALSE(saved.isSymLink());
         EXPECT_TRUE(readBytes(path()).contains("J.Code=2\r\n"));
         // The link is kept aside, not followed.
-        const QFileInfoList aside =
-            QDir(dir.path()).entryInfoList({"Control.ini.*"}, QDir::AllEntries | QDir::System);
+        const QFileInfoList aside = keptAside(dir.path());
         ASSERT_EQ(aside.size(), 1);
         EXPECT_TRUE(aside[0].isSymLink());
         QFile::remove(aside[0].filePath());

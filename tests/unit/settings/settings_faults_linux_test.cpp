@@ -26,6 +26,7 @@ using settings::IniFile;
 using settings_test::FakeKeyTable;
 using settings_test::FakeWindow;
 using settings_test::kDefaultFile;
+using settings_test::keptAside;
 using settings_test::readBytes;
 using settings_test::writeBytes;
 
@@ -99,11 +100,6 @@ TEST_F(SettingsFaults, BytesTheCodePageLacksSurviveASave) {
     EXPECT_EQ(readBytes(path()), edited);
 }
 
-// What is kept aside beside the file.
-QFileInfoList keptAside(const QString& folder) {
-    return QDir(folder).entryInfoList({"Control.ini.*"}, QDir::AllEntries | QDir::System);
-}
-
 // A pipe would block the start-up in open() until someone writes to it; the save puts it
 // aside and writes a file.
 TEST_F(SettingsFaults, PipeInPlaceOfTheFileDoesNotHangTheStart) {
@@ -152,6 +148,19 @@ TEST_F(SettingsFaults, FileWithoutReadPermissionGivesDefaultsAndIsKeptAside) {
     ASSERT_EQ(chmod(aside[0].filePath().toLocal8Bit().constData(), 0600), 0);
     EXPECT_EQ(readBytes(aside[0].filePath()), file);
     EXPECT_EQ(readBytes(path()), kDefaultFile);
+}
+
+// Files in /proc report no size; they are read on to their end all the same, in steps for
+// a large one.
+TEST_F(SettingsFaults, FileThatReportsNoSizeIsReadWhole) {
+    for (const char* file : {"/proc/version", "/proc/kallsyms"}) {
+        SCOPED_TRACE(file);
+        const QByteArray bytes = readBytes(file);
+        ASSERT_GT(bytes.size(), 0);
+        const IniFile ini(file);
+        EXPECT_EQ(ini.diskState(), IniFile::DiskState::Read);
+        EXPECT_EQ(ini.contents(), bytes);
+    }
 }
 
 // A file the user may write in a folder the user may not: no temporary file can be made
