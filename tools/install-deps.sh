@@ -14,7 +14,10 @@
 #             clang-format for the format check, mingw-w64 (and python3 to read the build's
 #             compile commands) for the Windows compile check, qemu and busybox-static
 #             for the kernel lane (tools/kernel-lane.sh; the kernel and udev it fetches
-#             itself, into a cache, and never installs)
+#             itself, into a cache, and never installs), and the windows set
+#   windows   the Windows build (tools/windows-deps.sh, tools/package-windows.sh): mingw-w64,
+#             wine, ccache, the icon tools, and a deb-src entry for the archive already in
+#             use, so that apt-get source fetches Qt, QCustomPlot, hidapi and GoogleTest
 #
 # Without root it asks sudo; without sudo it says what to run as root instead.
 set -euo pipefail
@@ -39,7 +42,8 @@ lists_of() {
     install) echo core run man ;;
     demo) echo core run ;;
     package) echo core man package ;;
-    test) echo core run man package test ;;
+    test) echo core run man package test windows ;;
+    windows) echo core windows ;;
     *) return 1 ;;
   esac
 }
@@ -47,7 +51,7 @@ lists_of() {
 wanted=()
 for set in "${@:-install}"; do
   lists=$(lists_of "$set") || {
-    echo "install-deps.sh: unknown set \"$set\" (install, demo, package, test)" >&2
+    echo "install-deps.sh: unknown set \"$set\" (install, demo, package, test, windows)" >&2
     exit 2
   }
   for l in $lists; do
@@ -57,17 +61,36 @@ for set in "${@:-install}"; do
   done
 done
 
+# The source packages the Windows build takes its libraries from: the same archive as the
+# binary packages, as a deb-src entry of its own.
+deb_src=/etc/apt/sources.list.d/drevonix-deb-src.sources
+need_src=
+case " $* " in *" test "* | *" windows "*) [ -e "$deb_src" ] || need_src=1 ;; esac
+
 missing=()
 for p in $(printf '%s\n' "${wanted[@]}" | sort -u); do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+[ ${#missing[@]} -eq 0 ] && [ -z "$need_src" ] && exit 0
+
+add_deb_src() {
+  local from=/etc/apt/sources.list.d/debian.sources
+  if [ -e "$from" ]; then
+    sed 's/^Types: deb$/Types: deb-src/' "$from"
+  else
+    grep -h '^deb ' /etc/apt/sources.list 2>/dev/null | sed 's/^deb /deb-src /' |
+      awk '{ print "Types: deb-src\nURIs: " $2 "\nSuites: " $3 "\nComponents: main\n" }'
+  fi
+}
 
 install=(apt-get install -y --no-install-recommends "${missing[@]}")
+[ ${#missing[@]} -eq 0 ] && install=(true)
 if [ "$(id -u)" -eq 0 ]; then
+  if [ -n "$need_src" ]; then add_deb_src >"$deb_src"; fi
   apt-get update
   DEBIAN_FRONTEND=noninteractive "${install[@]}"
 elif command -v sudo >/dev/null 2>&1; then
+  if [ -n "$need_src" ]; then add_deb_src | sudo tee "$deb_src" >/dev/null; fi
   sudo apt-get update
   sudo DEBIAN_FRONTEND=noninteractive "${install[@]}"
 else

@@ -1,0 +1,139 @@
+#!/usr/bin/env bash
+# Builds what the Windows programs link, for x86_64-w64-mingw32, from Debian's own source
+# packages: qtbase (Core, Gui, Widgets, Network, Test, PrintSupport and the windows
+# platform plugin), QCustomPlot, hidapi (its Windows backend) and GoogleTest. Debian's host
+# Qt gives the tools (QT_HOST_PATH=/usr).
+#
+#   tools/windows-deps.sh          builds once per machine, prints the prefix
+#   tools/windows-deps.sh --prefix prints the prefix if it is complete, else fails
+#
+# Everything goes into $DREVONIX_WINDOWS_CACHE (default ~/.cache/drevonix-windows), in a
+# folder named after the source versions and this recipe's revision, so that a new Debian
+# upload or a changed flag builds afresh and an unchanged one costs nothing. The first
+# build takes the better part of an hour on two cores (qtbase is 1,100 objects); progress
+# goes to stderr. The build folders are removed after their install.
+set -euo pipefail
+
+src=$(cd "$(dirname "$0")/.." && pwd)
+cache=${DREVONIX_WINDOWS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/drevonix-windows}
+jobs=${DREVONIX_WINDOWS_JOBS:-$(nproc)}
+revision=1 # raise when a flag below changes: the cache key includes it
+packages=(qt6-base qcustomplot hidapi googletest)
+
+say() { printf 'windows-deps: %s\n' "$*" >&2; }
+die() {
+    say "$*"
+    exit 1
+}
+
+version_of() { apt-cache showsrc "$1" 2>/dev/null | awk '$1 == "Version:" { print $2; exit }'; }
+
+key() {
+    local parts=("r$revision" "$(x86_64-w64-mingw32-g++-posix -dumpfullversion 2>/dev/null)") p v
+    for p in "${packages[@]}"; do
+        v=$(version_of "$p")
+        [ -n "$v" ] || die "no source package $p: tools/install-deps.sh windows adds the deb-src entry"
+        parts+=("$p=$v")
+    done
+    printf '%s\n' "${parts[@]}" | sha256sum | cut -c1-12
+}
+
+prefix=$cache/$(key)
+if [ "${1:-}" = --prefix ]; then
+    [ -e "$prefix/.complete" ] || die "not built yet: run tools/windows-deps.sh"
+    echo "$prefix"
+    exit 0
+fi
+if [ -e "$prefix/.complete" ]; then
+    echo "$prefix"
+    exit 0
+fi
+
+for tool in x86_64-w64-mingw32-g++-posix cmake ninja dpkg-source apt-get; do
+    command -v "$tool" >/dev/null || die "$tool is missing (tools/install-deps.sh windows installs it)"
+done
+[ -x /usr/lib/qt6/libexec/moc ] || die "Debian's host Qt tools are missing (qt6-base-dev-tools)"
+
+mkdir -p "$prefix" "$cache/sources"
+toolchain=$src/cmake/windows-toolchain.cmake
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+export DREVONIX_WINDOWS_PREFIX=$prefix
+
+# source PACKAGE: the unpacked source folder of PACKAGE's candidate version, fetched once.
+source_of() {
+    local package=$1 version dir
+    version=$(version_of "$package")
+    dir=$cache/sources/$package-$version
+    if [ ! -e "$dir/.unpacked" ]; then
+        say "fetching the source of $package $version"
+        rm -rf "$dir" "$dir.tmp"
+        mkdir -p "$dir.tmp"
+        # apt's sandbox user cannot write into root's home; its warning about that is noise.
+        (cd "$dir.tmp" && apt-get -qq source --download-only "$package=$version" 2>&1 |
+            grep -v -e 'unsandboxed' -e '^NOTICE' -e 'salsa.debian.org' -e '^Please use' -e '^$' >&2) || die "apt-get source $package failed"
+        dpkg-source --no-check -x "$dir.tmp"/*.dsc "$dir.tmp/tree" >/dev/null
+        mv "$dir.tmp/tree" "$dir"
+        rm -rf "$dir.tmp"
+        touch "$dir/.unpacked"
+    fi
+    echo "$dir"
+}
+
+# build NAME SOURCE_DIR CMAKE_ARGS...: configure, build with a progress line every tenth,
+# install into the prefix, drop the build folder.
+build() {
+    local name=$1 dir=$2 work=$cache/build-$1
+    shift 2
+    [ -e "$prefix/.done-$name" ] && return 0
+    say "configuring $name"
+    rm -rf "$work"
+    local started=$SECONDS
+    cmake -S "$dir" -B "$work" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+        -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" "${launcher[@]}" "$@" \
+        >"$cache/$name-configure.log" 2>&1 || {
+        tail -30 "$cache/$name-configure.log" >&2
+        die "configuring $name failed (whole log: $cache/$name-configure.log)"
+    }
+    say "building $name"
+    # Ninja's [n/N] lines, one in ten percent, so a long build shows it is alive.
+    cmake --build "$work" -j "$jobs" 2>&1 | tee "$cache/$name-build.log" |
+        awk -v name="$name" '/^\[[0-9]+\/[0-9]+\]/ {
+            split(substr($0, 2, index($0, "]") - 2), n, "/"); p = int(100 * n[1] / n[2])
+            if (p >= next_p) { printf "windows-deps: %s %d%% (%d/%d)\n", name, p, n[1], n[2] > "/dev/stderr"; next_p = p - p % 10 + 10 } }'
+    [ "${PIPESTATUS[0]}" -eq 0 ] || {
+        grep -B2 -A12 -m3 'error' "$cache/$name-build.log" >&2 || tail -30 "$cache/$name-build.log" >&2
+        die "building $name failed (whole log: $cache/$name-build.log)"
+    }
+    cmake --install "$work" >"$cache/$name-install.log" 2>&1 || die "installing $name failed"
+    rm -rf "$work"
+    touch "$prefix/.done-$name"
+    say "$name built in $((SECONDS - started)) s"
+}
+
+started=$SECONDS
+qtbase=$(source_of qt6-base)
+hidapi=$(source_of hidapi)
+googletest=$(source_of googletest)
+qcustomplot=$(source_of qcustomplot)
+
+# Nothing here needs JPEG, GIF or TLS. Without OpenGL the platform plugin still asks for dynamicgl unless that is off too, and
+# the tablet plugin needs wintab.h, which neither the dfsg tarball nor mingw-w64 has.
+build qtbase "$qtbase" \
+    -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+    -DBUILD_SHARED_LIBS=ON -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF \
+    -DQT_BUILD_BENCHMARKS=OFF -DQT_BUILD_MANUAL_TESTS=OFF \
+    -DFEATURE_pkg_config=OFF -DFEATURE_sql=OFF -DFEATURE_opengl=OFF -DFEATURE_dynamicgl=OFF \
+    -DFEATURE_direct2d=OFF -DFEATURE_dbus=OFF -DFEATURE_vulkan=OFF -DFEATURE_concurrent=OFF \
+    -DFEATURE_xml=OFF -DFEATURE_openssl=OFF -DFEATURE_tabletevent=OFF \
+    -DFEATURE_system_zlib=OFF -DFEATURE_system_pcre2=OFF -DFEATURE_system_harfbuzz=OFF \
+    -DFEATURE_system_freetype=OFF -DFEATURE_system_doubleconversion=OFF \
+    -DFEATURE_jpeg=OFF -DFEATURE_gif=OFF -DFEATURE_ssl=OFF
+build hidapi "$hidapi" -DBUILD_SHARED_LIBS=ON -DHIDAPI_BUILD_HIDTEST=OFF
+build googletest "$googletest" -DBUILD_SHARED_LIBS=OFF -Dgtest_force_shared_crt=ON
+# QCustomPlot's source has no build of its own: one file, one DLL, a small CMake package.
+build qcustomplot "$src/cmake/qcustomplot" -DQCUSTOMPLOT_SOURCE="$qcustomplot"
+
+touch "$prefix/.complete"
+say "done in $((SECONDS - started)) s: $prefix"
+echo "$prefix"
