@@ -2,9 +2,11 @@
 // the answers, one line each. For shell scripts, which cannot open a local socket; --help
 // says the rest.
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QLocalSocket>
 #include <QStringList>
 #include <QTextStream>
+#include <QThread>
 #include <cstdio>
 
 namespace {
@@ -49,7 +51,8 @@ int help() {
         "                            reports of the press going on; 0 once it has ended)\n"
         "  quit                      ends the demo\n"
         "\n"
-        "The demo listens only when started with DREVONIX_SIM_SOCKET naming a path.\n"
+        "The demo listens only when started with DREVONIX_SIM_SOCKET naming a path; a\n"
+        "socket that is not there yet is waited for up to 5 seconds.\n"
         "\n"
         "Exit status:\n"
         "  0  every answer began with \"ok\"\n"
@@ -90,11 +93,28 @@ int main(int argc, char* argv[]) {
         return ExitNoDemo;
     }
 
+    // "drevonix-demo &" followed at once by a command: the demo makes its socket a moment
+    // after it starts, so a missing or not yet listening socket is tried again for a few
+    // seconds. Anything else (no permission, not a socket) will not change by waiting.
     QLocalSocket socket;
-    socket.connectToServer(path);
-    if (!socket.waitForConnected(qMin(timeoutMs, 5000))) {
-        std::fprintf(stderr, "drevonix-demo-ctl: %s: %s\n", qUtf8Printable(path),
-                     qUtf8Printable(socket.errorString()));
+    const int waitMs = qMin(timeoutMs, 5000);
+    QElapsedTimer waited;
+    waited.start();
+    for (;;) {
+        socket.connectToServer(path);
+        if (socket.waitForConnected(waitMs)) break;
+        const bool absent = socket.error() == QLocalSocket::ServerNotFoundError ||
+                            socket.error() == QLocalSocket::ConnectionRefusedError;
+        if (absent && waited.elapsed() < waitMs) {
+            QThread::msleep(100);
+            continue;
+        }
+        if (absent)
+            std::fprintf(stderr, "drevonix-demo-ctl: no drevonix-demo is listening on %s\n",
+                         qUtf8Printable(path));
+        else
+            std::fprintf(stderr, "drevonix-demo-ctl: %s: %s\n", qUtf8Printable(path),
+                         qUtf8Printable(socket.errorString()));
         return ExitNoDemo;
     }
 
