@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <set>
@@ -32,6 +33,7 @@ struct FakeSystem {
     std::set<std::thread::id> readThreads;
     int writeResult = -2;  // -2: the full length
     bool failOpens = false;
+    std::map<std::string, std::function<void()>> accessWatches;  // the nodes watched now
 
     template <class F>
     auto locked(F f) {
@@ -51,6 +53,14 @@ struct FakeSystem {
     bool failNextRead(const std::string& path, int error) {
         locked([&] { return failReads[path] = error; });
         return send(path, Bytes{0});
+    }
+    // The node's attributes change, as when udev applies an ACL.
+    void changeAccess(const std::string& path, bool open) {
+        std::function<void()> watch = locked([&] {
+            failOpens = !open;
+            return accessWatches.count(path) ? accessWatches[path] : nullptr;
+        });
+        if (watch) watch();
     }
     // The device's end goes away, as a node does on unplug.
     void hangUp(const std::string& path) {
@@ -126,6 +136,19 @@ public:
             system_->feeds[path] = ends[1];
         }
         return std::make_unique<FakeConnection>(system_, path, ends[0], ends[1]);
+    }
+    std::unique_ptr<AccessWatch> watchAccess(const std::string& path,
+                                             std::function<void()> changed) override {
+        struct Watch final : AccessWatch {
+            std::function<void()> end;
+            ~Watch() override { end(); }
+        };
+        system_->locked([&] { return system_->accessWatches[path] = std::move(changed); });
+        auto watch = std::make_unique<Watch>();
+        watch->end = [system = system_, path] {
+            system->locked([&] { return system->accessWatches.erase(path); });
+        };
+        return watch;
     }
 
 private:

@@ -16,6 +16,10 @@ std::unique_ptr<HidConnection> openDevice(const std::string& path, int& error);
 std::unique_ptr<HidConnection> openWithHidapi(const std::string& path, int& error);
 // Linux: an opened hidraw node (non-blocking) as a connection, which then owns it.
 std::unique_ptr<HidConnection> adoptDeviceNode(int fd);
+// The platform's way to learn that a device refused to us may be opened now (Linux: the
+// node's attribute changes, where logind's ACLs land; elsewhere a look every second).
+std::unique_ptr<AccessWatch> watchNodeAccess(const std::string& path,
+                                             std::function<void()> changed);
 
 // Hands an opened device's input reports to the UI thread as they arrive: Linux reads the
 // node there when it is readable, elsewhere one thread per device reads. Destroying it stops

@@ -4,6 +4,7 @@
 // same plain calls as here.
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/inotify.h>
 #include <unistd.h>
 
 #include <QSocketNotifier>
@@ -103,7 +104,45 @@ private:
     std::shared_ptr<const char> alive_ = std::make_shared<const char>();
 };
 
+// udev and logind grant access by changing the node's owner, mode or ACL: each is an
+// attribute change, which inotify reports without anything polling.
+class AttributeWatch final : public AccessWatch {
+public:
+    AttributeWatch(int fd, std::function<void()> changed)
+        : fd_(fd), changed_(std::move(changed)), notifier_(fd, QSocketNotifier::Read) {
+        QObject::connect(&notifier_, &QSocketNotifier::activated, &notifier_, [this] {
+            // One look covers every event that is waiting.
+            alignas(inotify_event) char events[4096];
+            while (::read(fd_, events, sizeof events) > 0) {
+            }
+            changed_();
+        });
+    }
+    ~AttributeWatch() override {
+        notifier_.setEnabled(false);
+        ::close(fd_);
+    }
+    AttributeWatch(const AttributeWatch&) = delete;
+    AttributeWatch& operator=(const AttributeWatch&) = delete;
+
+private:
+    int fd_;
+    std::function<void()> changed_;
+    QSocketNotifier notifier_;
+};
+
 }  // namespace
+
+std::unique_ptr<AccessWatch> watchNodeAccess(const std::string& path,
+                                             std::function<void()> changed) {
+    const int fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (fd < 0) return nullptr;
+    if (::inotify_add_watch(fd, path.c_str(), IN_ATTRIB) < 0) {
+        ::close(fd);
+        return nullptr;
+    }
+    return std::make_unique<AttributeWatch>(fd, std::move(changed));
+}
 
 std::unique_ptr<HidConnection> adoptDeviceNode(int fd) {
     return std::make_unique<DeviceNode>(fd);

@@ -3,6 +3,7 @@
 // never waits longer than one read.
 #include <QCoreApplication>
 #include <QMetaObject>
+#include <QTimer>
 #include <atomic>
 #include <system_error>
 #include <thread>
@@ -77,6 +78,18 @@ private:
 
 std::unique_ptr<HidConnection> openDevice(const std::string& path, int& error) {
     return openWithHidapi(path, error);
+}
+
+// Nothing announces a change of a device's access here: a look every second, only while
+// a device is refused.
+std::unique_ptr<AccessWatch> watchNodeAccess(const std::string&, std::function<void()> changed) {
+    struct Timed final : AccessWatch {
+        QTimer timer;
+    };
+    auto watch = std::make_unique<Timed>();
+    QObject::connect(&watch->timer, &QTimer::timeout, &watch->timer, std::move(changed));
+    watch->timer.start(1000);
+    return watch;
 }
 
 std::unique_ptr<ReportReader> startReportReader(std::shared_ptr<HidConnection> connection,

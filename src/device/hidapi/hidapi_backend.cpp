@@ -64,6 +64,11 @@ public:
         return openDevice(path, error);
     }
 
+    std::unique_ptr<AccessWatch> watchAccess(const std::string& path,
+                                             std::function<void()> changed) override {
+        return watchNodeAccess(path, std::move(changed));
+    }
+
 private:
     bool initialised_;
 };

@@ -3,6 +3,7 @@
 #include <QString>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -34,6 +35,12 @@ public:
     virtual int descriptor() const { return -1; }
 };
 
+// A watch on a device node's access rights; destroying it ends the watch.
+class AccessWatch {
+public:
+    virtual ~AccessWatch() = default;
+};
+
 // Everything HidapiLibrary needs from the platform's HID layer. Called on the UI thread.
 class HidBackend {
 public:
@@ -42,6 +49,11 @@ public:
     // nullptr when the device cannot be opened (gone, or no permission); `error` then
     // says why, as an errno value.
     virtual std::unique_ptr<HidConnection> open(const std::string& path, int& error) = 0;
+    // Calls `changed` on the UI thread whenever the device at `path` may have let us in
+    // (its owner, mode or ACL changed), until the watch is destroyed; nullptr where that
+    // cannot be watched.
+    virtual std::unique_ptr<AccessWatch> watchAccess(const std::string& path,
+                                                     std::function<void()> changed) = 0;
 };
 
 // The real thing: hidapi lists the devices, the platform's own way opens them.

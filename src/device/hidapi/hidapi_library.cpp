@@ -115,6 +115,7 @@ HidapiLibrary::Handle HidapiLibrary::addDevice(const HidDeviceInfo& info) {
 void HidapiLibrary::detach(Device& device) {
     stopReader(device);
     device.connection.reset();
+    device.accessWatch.reset();
     device.attached = false;
 }
 
@@ -163,6 +164,11 @@ bool HidapiLibrary::ensureOpen(Handle handle, Device& device) {
     device.connection = backend_->open(device.info.path, device.openError);
     if (device.connection) {
         device.openError = 0;
+        if (device.accessWatch) {
+            // Let in at last, perhaps by a write: reads are switched on only on NotifyChanged.
+            device.accessWatch.reset();
+            mayOpenNow(handle);
+        }
         return true;
     }
     // A device that went away between the listing and the open is an unplug on its way,
@@ -172,6 +178,12 @@ bool HidapiLibrary::ensureOpen(Handle handle, Device& device) {
         device.openError = 0;
         return false;
     }
+    // Access often comes later than the device (the user's login, a new rule applied):
+    // from then on the program is told to try again, without a new plug. Watched, not
+    // polled, and only while refused.
+    if (!device.accessWatch)
+        device.accessWatch =
+            backend_->watchAccess(device.info.path, [this, handle] { mayOpenNow(handle); });
     // The program tries again at every request; the user is told once.
     if (!device.openFailureAnnounced) {
         device.openFailureAnnounced = true;
@@ -238,6 +250,17 @@ void HidapiLibrary::readFailed(Handle handle, int error) {
         const Device* still = attachedDevice(handle);
         if (still && !still->reader) emit DeviceNotifyMessage(NotifyChanged, handle);
     });
+}
+
+void HidapiLibrary::mayOpenNow(Handle handle) {
+    // From the event loop: never inside the caller's own Write, nor inside the watch.
+    QMetaObject::invokeMethod(
+        this,
+        [this, handle] {
+            const Device* device = attachedDevice(handle);
+            if (device && !device->reader) emit DeviceNotifyMessage(NotifyChanged, handle);
+        },
+        Qt::QueuedConnection);
 }
 
 bool HidapiLibrary::Read(Handle handle, Report& report) {

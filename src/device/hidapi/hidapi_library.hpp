@@ -55,8 +55,9 @@ private:
         std::shared_ptr<HidConnection> connection;  // open while addressed
         int openError = 0;                          // why the last open failed (errno)
         bool openFailureAnnounced = false;
-        std::unique_ptr<ReportReader> reader;  // set while reports are announced
-        std::deque<Report> pending;            // announced, not yet read
+        std::unique_ptr<AccessWatch> accessWatch;  // set while the device refuses us
+        std::unique_ptr<ReportReader> reader;      // set while reports are announced
+        std::deque<Report> pending;                // announced, not yet read
     };
 
     void announceAttached();
@@ -70,6 +71,7 @@ private:
     void stopReader(Device& device);
     void reportArrived(Handle handle, const Report& report);
     void readFailed(Handle handle, int error);
+    void mayOpenNow(Handle handle);
     void emitAll(const std::vector<std::pair<int, Handle>>& events);
 
     std::unique_ptr<HidBackend> backend_;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QTemporaryFile>
 #include <QTest>
 #include <QThread>
 
@@ -243,6 +244,45 @@ TEST_F(HidapiLibraryTest, AFailedOpenKeepsWhyAndIsAnnouncedOncePerAttachment) {
     system_->failOpens = false;
     EXPECT_TRUE(lib_->Write(2, Report{}));
     EXPECT_EQ(lib_->openError(2), 0);
+}
+
+TEST_F(HidapiLibraryTest, AccessThatComesLateIsTakenWithoutAReplug) {
+    // Reads switched on at every change, as DeviceEventHook does.
+    QObject::connect(lib_.get(), &HidLibrary::DeviceNotifyMessage, lib_.get(),
+                     [this](int event, Handle h) {
+                         if (event == NotifyChanged && h) lib_->SetReadNotify(h, true);
+                     });
+    auto watched = [&] { return system_->locked([&] { return system_->accessWatches.size(); }); };
+    system_->attached = {controller()};
+    connect();
+    EXPECT_EQ(watched(), 0u) << "nothing refused, nothing watched";
+    // Let in by the watch, or by a telemetry request that gets in first; then unplugged.
+    for (const Handle h : {2, 3, 4}) {
+        remove("/dev/hidraw1");
+        system_->failOpens = true;
+        attach(controller());
+        ASSERT_EQ(watched(), 1u) << h;
+        if (h == 4) continue;
+        if (h == 2) system_->changeAccess("/dev/hidraw1", true);
+        if (h == 3) system_->failOpens = false, lib_->Write(h, Report{});
+        QCoreApplication::processEvents();
+        EXPECT_EQ(watched(), 0u) << h;
+        ASSERT_TRUE(system_->send("/dev/hidraw1", Bytes{0, 4}));
+        EXPECT_TRUE(waitUntil([&] { return events_.back() == Event{NotifyRead, h}; })) << h;
+    }
+    remove("/dev/hidraw1");
+    EXPECT_EQ(watched(), 0u) << "the watch goes with the device";
+}
+
+// The real watch sees an attribute change (chmod here, an ACL from udev).
+TEST(NodeAccessWatch, SeesModeChanges) {
+    QTemporaryFile node;
+    ASSERT_TRUE(node.open());
+    int changes = 0;
+    const auto watch = watchNodeAccess(node.fileName().toStdString(), [&] { ++changes; });
+    ASSERT_TRUE(watch && node.setPermissions(QFile::ReadOwner));
+    EXPECT_TRUE(waitUntil([&] { return changes == 1; }));
+    EXPECT_FALSE(watchNodeAccess("/nonexistent/hidraw9", [] {}));
 }
 
 TEST_F(HidapiLibraryTest, WritesAreExactly65BytesWithReportNumberZero) {
