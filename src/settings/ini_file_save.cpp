@@ -72,30 +72,59 @@ bool writeAll(int fd, const char* bytes, qint64 size, off_t at) {
 }
 #endif
 
+#ifdef Q_OS_UNIX
+bool readAll(int fd, char* bytes, qint64 size) {
+    for (off_t at = 0; size > 0;) {
+        const ssize_t n = ::pread(fd, bytes, static_cast<size_t>(size), at);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        bytes += n;
+        size -= n;
+        at += n;
+    }
+    return true;
+}
+#endif
+
 // Writes over the file itself: it keeps its owner, group, mode and links by nature. What is
 // lost is the power-cut guarantee only: a cut in the middle leaves a torn file. A full disk
-// is found before any old byte is touched: what goes beyond the old end is written first,
-// and when that fails the file is cut back to its old size, as it was byte for byte.
+// is found before any old byte is touched: what goes beyond the old end is written first.
+// Any failure after that (a disk failing part way, EIO) puts the old bytes back, at the old
+// size, and syncs them: the file is the old one or the whole new one.
 bool writeInPlace(const QString& path, const QByteArray& data) {
 #ifdef Q_OS_UNIX
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CLOEXEC);
     if (fd < 0) return false;
     struct stat st {};
-    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    const off_t old = st.st_size;
-    if (ok && data.size() > old && !writeAll(fd, data.constData() + old, data.size() - old, old)) {
-        // Space was short (ENOSPC, EFBIG): what got written beyond the end goes again.
-        if (::ftruncate(fd, old) == 0) ::fsync(fd);
-        ok = false;
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= IniFile::MaxFileSize;
+    const off_t old = ok ? st.st_size : 0;
+    QByteArray before(old, Qt::Uninitialized);
+    // Nothing is touched before the old bytes are in hand.
+    ok = ok && readAll(fd, before.data(), old);
+    if (!ok) {
+        ::close(fd);
+        return false;
     }
-    ok = ok && writeAll(fd, data.constData(), qMin<qint64>(old, data.size()), 0) &&
+    ok = (data.size() <= old || writeAll(fd, data.constData() + old, data.size() - old, old)) &&
+         writeAll(fd, data.constData(), qMin<qint64>(old, data.size()), 0) &&
          (data.size() >= old || ::ftruncate(fd, data.size()) == 0) && ::fsync(fd) == 0;
+    if (!ok) {
+        // Each step puts back what it can, whatever the other gives.
+        const bool cut = ::ftruncate(fd, old) == 0;
+        const bool back = writeAll(fd, before.constData(), old, 0);
+        if (cut && back) ::fsync(fd);
+    }
     ::close(fd);
     return ok;
 #else
     QFile file(path);
-    return file.open(QIODevice::ReadWrite) && file.write(data) == data.size() && file.flush() &&
-           file.resize(data.size());
+    if (!file.open(QIODevice::ReadWrite) || file.size() > IniFile::MaxFileSize) return false;
+    const QByteArray before = file.readAll();
+    if (before.size() != file.size() || !file.seek(0)) return false;
+    if (file.write(data) == data.size() && file.flush() && file.resize(data.size())) return true;
+    if (file.seek(0) && file.write(before) == before.size() && file.flush())
+        file.resize(before.size());
+    return false;
 #endif
 }
 

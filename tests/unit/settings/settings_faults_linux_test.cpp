@@ -1,6 +1,7 @@
 // Control.ini that the program cannot use: bytes the code page lacks, a pipe, a file it
 // may not read. Start-up gets the defaults and never hangs or crashes; nothing that was
 // in the file is lost by a later save.
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -10,6 +11,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <functional>
@@ -19,6 +23,20 @@
 #include "fakes.hpp"
 #include "settings/settings_binding.hpp"
 #include "support/child_process.hpp"
+
+// While not negative, this program's pwrite (standing in for libc's, like the syncs in
+// save_failure_linux_test.cpp) lets that many more bytes through, then fails once with EIO.
+static std::atomic<long> bytesBeforeEio{-1};
+extern "C" ssize_t pwrite(int fd, const void* bytes, size_t size, off_t at) {
+    using Write = ssize_t (*)(int, const void*, size_t, off_t);
+    static const auto real = reinterpret_cast<Write>(dlsym(RTLD_NEXT, "pwrite"));
+    const long left = bytesBeforeEio.exchange(-1);
+    if (left == 0) errno = EIO;
+    if (left <= 0) return left == 0 ? -1 : real(fd, bytes, size, at);
+    const ssize_t n = real(fd, bytes, std::min<size_t>(size, static_cast<size_t>(left)), at);
+    bytesBeforeEio = left - std::max<ssize_t>(n, 0);
+    return n;
+}
 
 namespace {
 
@@ -231,8 +249,9 @@ TEST_F(SettingsFaults, FileNotReadAtStartIsKeptAsideBeforeTheSave) {
     }
 }
 
-// In place, a full disk shows when the file grows. It fails the save with the file as it
-// was, byte for byte and size included (a last line without its line end too).
+// In place, a full disk shows when the file grows; a disk may also fail once part way
+// through the overwrite. Either fails the save with the file as it was, byte for byte and
+// size included (a last line without its line end too).
 TEST_F(SettingsFaults, FailedInPlaceSaveLeavesTheFileAsItWas) {
     QByteArray file = kDefaultFile;
     for (int i = 0; file.size() < 20000; ++i) file += "; comment " + QByteArray::number(i) + "\r\n";
@@ -242,19 +261,27 @@ TEST_F(SettingsFaults, FailedInPlaceSaveLeavesTheFileAsItWas) {
         IniFile ini(path());
         Loaded l;
         settings::load(ini, l.keys, l.window, l.system);
+        const auto fails = [&] {
+            try {
+                settings::Save_all(ini, l.keys, l.window, l.system);
+            } catch (const settings::WriteError&) {
+                return true;
+            }
+            return false;
+        };
         l.keys.setText(1, keymap::KeyField::Descript, QString(100, u'x'));
         // Room for 10 more bytes only: the write beyond the old end comes up short.
         std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{static_cast<rlim_t>(file.size() + 10),
-                           static_cast<rlim_t>(file.size() + 10)};
+        rlimit limit{static_cast<rlim_t>(file.size() + 10), RLIM_INFINITY};
         setrlimit(RLIMIT_FSIZE, &limit);
-        try {
-            settings::Save_all(ini, l.keys, l.window, l.system);
-        } catch (const settings::WriteError&) {
-            return 0;
-        }
-        return 1;
+        if (!fails()) return 1;
+        // EIO once, half way through overwriting the old bytes of a file that shrinks.
+        limit.rlim_cur = RLIM_INFINITY;
+        setrlimit(RLIMIT_FSIZE, &limit);
+        l.keys.setText(1, keymap::KeyField::Descript, "x");
+        bytesBeforeEio = 10000;
+        return fails() ? 0 : 2;
     });
-    EXPECT_EQ(code, 0) << "the save did not fail";
+    EXPECT_EQ(code, 0) << "the save did not fail: 1 on the full disk, 2 on EIO";
     EXPECT_EQ(readBytes(path()), file);
 }
