@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <csignal>
 #include <functional>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -128,9 +129,37 @@ TEST_F(SaveFailure, ImmutableFileKeepsItsContent) {
     EXPECT_EQ(readBytes(path()), old);
 }
 
+// A save goes one of two ways: root's own, through the opened folder, or every other
+// user's, through QSaveFile. A fault of the disk must fail either, so each runs on both: as
+// root, and as user 65534 (the effective uid, which decides the way and every access).
+enum class Saver { Root, User };
+
+class SaveFault : public SaveFailure, public ::testing::WithParamInterface<Saver> {
+protected:
+    void SetUp() override {
+        if (GetParam() == Saver::Root && geteuid() != 0) GTEST_SKIP() << "root's save needs root";
+        if (GetParam() == Saver::Root || geteuid() != 0) return;
+        // The user's own folder and file, so that the save is not one that goes in place.
+        ASSERT_EQ(chown(dir.path().toLocal8Bit().constData(), 65534, 65534), 0);
+        ASSERT_TRUE(setegid(65534) == 0 && seteuid(65534) == 0);
+        user = true;
+    }
+    void TearDown() override {
+        if (user) {
+            EXPECT_TRUE(seteuid(0) == 0 && setegid(0) == 0);
+        }
+    }
+    bool user = false;
+};
+
+INSTANTIATE_TEST_SUITE_P(BothPaths, SaveFault, ::testing::Values(Saver::Root, Saver::User),
+                         [](const auto& info) -> std::string {
+                             return info.param == Saver::Root ? "Root" : "User";
+                         });
+
 // A disk that cannot make the new file durable: the save fails and the old file stays,
 // whole, with nothing left beside it. Once the disk syncs again, the same save goes through.
-TEST_F(SaveFailure, FailedSyncKeepsTheOldFile) {
+TEST_P(SaveFault, FailedSyncKeepsTheOldFile) {
     IniFile ini = prepare();
     syncFails = true;
     expectWriteError(ini);
@@ -144,7 +173,7 @@ TEST_F(SaveFailure, FailedSyncKeepsTheOldFile) {
 
 // A full disk or a file-size limit shows as a failing write (ENOSPC, EFBIG). The limit is
 // per process, so the save runs in a child.
-TEST_F(SaveFailure, FailingWritesKeepTheOldFile) {
+TEST_P(SaveFault, FailingWritesKeepTheOldFile) {
     IniFile ini = prepare();
     const int code = testing_support::inChild([&] {
         std::signal(SIGXFSZ, SIG_IGN);
