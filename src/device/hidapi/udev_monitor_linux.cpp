@@ -52,7 +52,7 @@ public:
                                      udev_device_unref(d);
                                      any = true;
                                  }
-                                 if (any && (which == Udev || !udevRunning())) changed_();
+                                 if (any && ueventCounts(which == Kernel, udevRunning)) changed_();
                              });
         }
     }
@@ -76,6 +76,10 @@ private:
 };
 
 }  // namespace
+
+bool ueventCounts(bool fromKernel, const std::function<bool()>& udevRunning) {
+    return !fromKernel || !udevRunning();
+}
 
 std::unique_ptr<DeviceMonitor> makeSystemMonitor() {
     auto monitor = std::make_unique<UdevMonitor>();

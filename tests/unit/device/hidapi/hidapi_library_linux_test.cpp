@@ -1,4 +1,5 @@
 #include "device/hidapi/hidapi_library.hpp"
+#include "device/hidapi/hidapi_monitor.hpp"
 
 #include <gtest/gtest.h>
 
@@ -539,6 +540,15 @@ TEST(HidapiPollingMonitor, FindsChangesOnItsOwn) {
                               {NotifyChanged, 1},
                               {NotifyUnplugged, 1},
                               {NotifyChanged, 1}}));
+}
+
+// While udevd runs, only its event (after the rules gave the user the node) makes the
+// library look; without it the kernel's event is all there is.
+TEST(HidapiSystemMonitor, KernelEventsCountOnlyWhileNoUdevdRuns) {
+    for (const bool udevd : {true, false}) {
+        EXPECT_TRUE(ueventCounts(false, [&] { return udevd; }));
+        EXPECT_EQ(ueventCounts(true, [&] { return udevd; }), !udevd);
+    }
 }
 
 }  // namespace
