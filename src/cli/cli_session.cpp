@@ -1,6 +1,7 @@
 #include "cli/cli_session.hpp"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QTimer>
 #include <csignal>
 
@@ -211,6 +212,15 @@ int Session::run() {
         out_ << "drevonix-cli " DREVONIX_VERSION "\n";
         out_.flush();
         return ExitDone;
+    }
+    // A named pipe or a device as the state file would hold the emulator's first read for
+    // good; only a plain file (or none yet) can keep a block.
+    if (!options_.statePath.isEmpty()) {
+        const QFileInfo state(options_.statePath);
+        if (state.exists() && !state.isFile())
+            return fail(
+                ExitBadArguments,
+                QStringLiteral("--simulate=%1: not a regular file").arg(options_.statePath));
     }
     if (options_.command == Command::Keys) return keys();
     // Refuse a bad write before touching the device: nothing may be sent then.

@@ -5,6 +5,9 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 #include <string>
 #include <vector>
 
@@ -289,10 +292,20 @@ TEST(Cli, ExitStatusesOfTheDeviceState) {
 }
 
 TEST(Cli, BadArgumentsNameWhatIsWrong) {
+    // State files that would hold the first read for good.
+    QTemporaryDir tmp;
+    const std::string state = tmp.filePath("state").toStdString();
+#ifndef _WIN32
+    ASSERT_EQ(::mkfifo(state.c_str(), 0600), 0);
+#endif
     struct Case {
-        const char* args;
+        std::string args;
         const char* named;
     } cases[] = {
+#ifndef _WIN32
+        {"--simulate=" + state + " read", "not a regular file"},
+#endif
+        {"--simulate=" + tmp.path().toStdString() + " status", "not a regular file"},
         {"", "no command"},
         {"--simulate", "no command"},
         {"frob", "frob"},
@@ -321,7 +334,7 @@ TEST(Cli, BadArgumentsNameWhatIsWrong) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args);
-        const CliRun r = cli(split(c.args));
+        const CliRun r = cli(split(c.args.c_str()), 5000);
         EXPECT_EQ(r.exitCode, 2);
         EXPECT_EQ(r.out, "");
         EXPECT_NE(r.err.find(c.named), std::string::npos) << r.err;
