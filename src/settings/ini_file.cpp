@@ -200,6 +200,7 @@ IniFile::IniFile(const QString& path)
     reload();
     ours_ = state_ == DiskState::Read;
     started_ = true;
+    removeStaleTemporaries();
 }
 
 void IniFile::reload() {

@@ -133,6 +133,8 @@ private:
     static bool runAsRoot();
     // Renames what is at the path to a free dated name beside it; false when it could not.
     bool moveAside() const;
+    // Removes what killed saves of ours left beside the file, at start and before a save.
+    void removeStaleTemporaries() const;
 
     QString path_;
     DiskState state_ = DiskState::Missing;

@@ -7,11 +7,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <cerrno>
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -43,6 +45,27 @@ bool IniFile::moveAside() const {
         return true;
     }
     return false;
+}
+
+void IniFile::removeStaleTemporaries() const {
+#ifdef Q_OS_UNIX
+    // Only root's save names its temporary file itself, ".<name>.<pid>-<n>"; a save killed
+    // mid-way (kill -9, a power cut) leaves it behind. Ours are the plain files of exactly
+    // that name whose process is gone, or is us (a pid from before a reboot), or that are
+    // older than any save takes; a live process may be saving right now.
+    const QFileInfo file(path_);
+    const QString prefix = u'.' + file.fileName() + u'.';
+    static const QRegularExpression tail(QStringLiteral("^([0-9]{1,9})-[0-9]{1,9}$"));
+    const QDateTime hourAgo = QDateTime::currentDateTime().addSecs(-3600);
+    const auto filter = QDir::Files | QDir::Hidden | QDir::NoSymLinks;
+    for (const QFileInfo& temp : file.dir().entryInfoList({prefix + u'*'}, filter)) {
+        const QRegularExpressionMatch m = tail.match(temp.fileName().mid(prefix.size()));
+        if (!m.hasMatch()) continue;
+        const pid_t pid = m.captured(1).toInt();
+        const bool gone = pid == ::getpid() || (::kill(pid, 0) != 0 && errno == ESRCH);
+        if (gone || temp.lastModified() < hourAgo) QFile::remove(temp.filePath());
+    }
+#endif
 }
 
 namespace {
@@ -209,6 +232,7 @@ void IniFile::replaceFile() const {
 
     const QString folder = info.absolutePath();
     if (!QDir(folder).exists() && !QDir().mkpath(folder)) fail();
+    removeStaleTemporaries();
 #ifdef Q_OS_UNIX
     if (runAsRoot()) {
         const char* why = nullptr;

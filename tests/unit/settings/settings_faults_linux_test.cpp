@@ -202,6 +202,31 @@ TEST_F(SettingsFaults, WritableFileInAReadOnlyFolderIsWrittenInPlace) {
 
 }  // namespace
 
+// Only what a killed save of ours left goes at the next start: files named as our
+// temporaries whose process is gone (or is us, from before a reboot) or that are old.
+TEST_F(SettingsFaults, StaleTemporariesOfOursGoAtTheNextStart) {
+    const pid_t gone = fork();
+    if (gone == 0) _exit(0);
+    waitpid(gone, nullptr, 0);
+    const QString dead = ".Control.ini." + QString::number(gone);
+    const QString live = ".Control.ini." + QString::number(getppid());
+    const QStringList removed = {dead + "-0", ".Control.ini." + QString::number(getpid()) + "-3",
+                                 live + "-1"};  // made two hours ago
+    const QStringList kept = {live + "-0", dead + "-0x",
+                              QString(dead).replace("Control", "Other") + "-0", dead.mid(1) + "-0",
+                              dead + "-1/"};
+    for (const QString& name : removed + kept)
+        ASSERT_TRUE(name.endsWith('/') ? QDir(dir.path()).mkdir(name.chopped(1))
+                                       : writeBytes(dir.filePath(name), "x"));
+    QFile old(dir.filePath(removed[2]));
+    ASSERT_TRUE(old.open(QIODevice::ReadWrite) &&
+                old.setFileTime(QDateTime::currentDateTime().addSecs(-7200),
+                                QFileDevice::FileModificationTime));
+    const IniFile ini(path());
+    for (const QString& name : removed + kept)
+        EXPECT_EQ(QFileInfo::exists(dir.filePath(name)), kept.contains(name)) << name.toStdString();
+}
+
 // Only a file read at start is merged with the save. One that was missing or unreadable
 // then may be a table the user never saw loaded: it is kept aside whole, not overwritten.
 TEST_F(SettingsFaults, FileNotReadAtStartIsKeptAsideBeforeTheSave) {
