@@ -30,7 +30,9 @@ QString defaultInstallBinDir();
 SettingsLocation probeSettingsLocation(const QString& exeDir,
                                        const QString& installBinDir = defaultInstallBinDir());
 
-// settingsPath(probeSettingsLocation(exeDir)).
+// settingsPath(probeSettingsLocation(exeDir)); run as root, never a path through a folder
+// another user can change (owns, or may write): then root's config folder, with one line
+// on stderr.
 QString settingsPathFor(const QString& exeDir);
 
 }  // namespace settings
