@@ -60,13 +60,10 @@ int runProgram(Application& application, device::HidLibrary& hid) {
             box.exec();
             return 1;
         }
-        case SingleInstance::Role::Failed: {
-            const QString holder = instance.holder();
-            qWarning("drevonix: %s holds %s and does not answer",
-                     qPrintable(holder.isEmpty() ? QStringLiteral("another instance") : holder),
-                     qPrintable(instance.lockPath()));
+        case SingleInstance::Role::Failed:
+            qWarning("%s: %s", qPrintable(QCoreApplication::applicationName()),
+                     qPrintable(instance.failure()));
             return 1;
-        }
     }
     // The program lives in the tray: a message box closing while the window is hidden
     // must not end it. Only the main window's close does.

@@ -18,11 +18,11 @@ const QByteArray TypistAnswer = QByteArrayLiteral("typist\n");
 
 }  // namespace
 
-SingleInstance::SingleInstance(const QString& settingsPath, const QString& runtimeDir,
+SingleInstance::SingleInstance(const QString& settingsPath, const QString& lockParent,
                                QObject* parent)
-    : QObject(parent), key_(keyFor(settingsPath)), dir_(runtimeDir) {
-    if (dir_.isEmpty()) dir_ = defaultRuntimeDir();
-    if (!dir_.isEmpty()) QDir().mkpath(dir_);
+    : QObject(parent), key_(keyFor(settingsPath)) {
+    dir_ = lockFolderIn(lockParent.isEmpty() ? defaultLockParents() : QStringList{lockParent},
+                        &noFolder_);
 }
 
 SingleInstance::~SingleInstance() = default;
@@ -52,8 +52,10 @@ QString SingleInstance::serverName() const {
 bool SingleInstance::makeLock() {
     // Without a folder of our own, a lock elsewhere could be blocked or answered by others.
     if (dir_.isEmpty()) {
-        qWarning("%s: no private folder for the single-instance lock",
-                 qPrintable(QCoreApplication::applicationName()));
+        failure_ = QStringLiteral(
+                       "no folder of this user's own for the single-instance lock (%1); "
+                       "not starting, since another copy could not be told apart")
+                       .arg(noFolder_);
         return false;
     }
     lock_ = std::make_unique<QLockFile>(lockPath());
@@ -63,7 +65,11 @@ bool SingleInstance::makeLock() {
 }
 
 bool SingleInstance::tryTake() {
-    if (!lock_->tryLock(0)) return false;
+    if (!lock_->tryLock(0)) {
+        if (lock_->error() != QLockFile::LockFailedError)
+            failure_ = QStringLiteral("cannot make the lock file %1").arg(lockPath());
+        return false;
+    }
     // Without the socket a later start cannot reach us, but the lock still keeps it from
     // running a second key mapper: run all the same.
     if (!listen())
@@ -85,6 +91,9 @@ SingleInstance::Role SingleInstance::claim() {
         if (askFirst(&reply)) return reply == TypistAnswer ? Role::Typist : Role::Second;
         QThread::msleep(100);
     }
+    const QString who = holder();
+    failure_ = QStringLiteral("%1 holds %2 and does not answer")
+                   .arg(who.isEmpty() ? QStringLiteral("another instance") : who, lockPath());
     return Role::Failed;
 }
 

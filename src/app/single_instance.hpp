@@ -3,6 +3,7 @@
 #include <QLockFile>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <memory>
 
 class QLocalServer;
@@ -13,16 +14,20 @@ namespace app {
 // to a keystroke, so every key would arrive twice; a second start brings the running
 // program's window up instead.
 //
-// The lock file decides who is first (a lock left by a crashed process is taken over);
-// the local socket carries the second start's request to the first. drevonix-cli keys,
+// The lock file decides who is first (a lock left by a crashed process is taken over, one
+// whose process lives never is, however old); the local socket carries the second start's
+// request to the first. Where they live follows from the user alone, never from the
+// environment: a typist started by a service, cron, su or ssh must find the lock of a
+// window program started from the desktop. drevonix-cli keys,
 // which types the wheel buttons without a window, takes the same lock as a typist: it has
 // no window to bring up, and says so to a window program that asks.
 class SingleInstance : public QObject {
     Q_OBJECT
 public:
-    // `settingsPath` is the full path of the settings file; `runtimeDir` the folder for the
-    // lock and the socket (empty: the user's runtime folder).
-    explicit SingleInstance(const QString& settingsPath, const QString& runtimeDir = QString(),
+    // `settingsPath` is the full path of the settings file. The lock and the socket go to
+    // a folder of this user alone under `lockParent` (empty: the first of
+    // defaultLockParents() where there is or can be one; on Linux drevonix-<uid>).
+    explicit SingleInstance(const QString& settingsPath, const QString& lockParent = QString(),
                             QObject* parent = nullptr);
     ~SingleInstance() override;
 
@@ -42,6 +47,18 @@ public:
     // not say.
     QString holder() const;
 
+    // Why the last claim failed, when it was not simply that another program holds the lock
+    // and answered: no folder for the lock, a lock file we cannot make, a holder that does
+    // not answer. Empty otherwise.
+    QString failure() const { return failure_; }
+
+    // Where the lock goes when a caller names nothing: on Linux /tmp, then the user's cache
+    // folder in the home that the password database gives (not $HOME).
+    static QStringList defaultLockParents();
+    // The lock's folder under the first of `parents` that has one only this user owns and
+    // may enter; empty when none has, and `why` says what was found instead.
+    static QString lockFolderIn(const QStringList& parents, QString* why);
+
     // The name shared by the lock file and the socket, from the user and the settings path.
     static QString keyFor(const QString& settingsPath);
 
@@ -56,9 +73,6 @@ private:
     // Who runs us, as the system knows the user: the lock folder may be shared, and the
     // local socket's name space is the whole machine on Windows.
     static QByteArray userId();
-    // Where the lock file goes when the caller names no folder: one only this user owns
-    // and may enter (empty when there is none).
-    static QString defaultRuntimeDir();
 
     // The lock file, in our own folder; false when there is none.
     bool makeLock();
@@ -70,6 +84,8 @@ private:
 
     QString key_;
     QString dir_;
+    QString noFolder_;  // why dir_ is empty
+    QString failure_;
     std::unique_ptr<QLockFile> lock_;
     QLocalServer* server_ = nullptr;
     bool typist_ = false;

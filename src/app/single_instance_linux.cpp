@@ -2,28 +2,47 @@
 
 #include <QDir>
 #include <QFile>
-#include <QStandardPaths>
+#include <QFileInfo>
 
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstring>
+#include <vector>
 
 namespace app {
 namespace {
 
 // Only a folder this user owns, that no one else may enter or write, and that is not a
 // link, may hold the lock and the socket: in a shared folder another user could plant a
-// lock that stops us, or a socket that takes our "raise" and tells us to exit.
-bool isPrivateDir(const QString& path) {
+// lock that stops us, or a socket that takes our "raise" and tells us to exit. Creates
+// the folder when it is missing; a name someone else holds is never taken over.
+bool makePrivateDir(const QString& path, QString* why) {
+    const QByteArray name = QFile::encodeName(path);
     struct stat st {};
-    return !path.isEmpty() && ::lstat(QFile::encodeName(path).constData(), &st) == 0 &&
-           S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() && (st.st_mode & 077) == 0;
+    if (::mkdir(name.constData(), 0700) != 0 && errno != EEXIST)
+        *why = QStringLiteral("cannot make %1: %2")
+                   .arg(path, QString::fromLocal8Bit(std::strerror(errno)));
+    else if (::lstat(name.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
+        *why = QStringLiteral("%1 is not a folder").arg(path);
+    else if (st.st_uid != ::geteuid())
+        *why = QStringLiteral("%1 belongs to user %2").arg(path).arg(st.st_uid);
+    else if ((st.st_mode & 077) != 0)
+        *why = QStringLiteral("%1 is open to other users").arg(path);
+    else
+        return true;
+    return false;
 }
 
-// Creates the folder when it is missing; a name someone else holds is never taken over.
-QString privateDir(const QString& path) {
-    if (path.isEmpty()) return {};
-    ::mkdir(QFile::encodeName(path).constData(), 0700);
-    return isPrivateDir(path) ? path : QString();
+// The home folder the system gives the user, whatever $HOME says.
+QString homeOf(uid_t uid) {
+    struct passwd pw {};
+    struct passwd* found = nullptr;
+    std::vector<char> buf(16384);
+    if (::getpwuid_r(uid, &pw, buf.data(), buf.size(), &found) != 0 || !found || !pw.pw_dir)
+        return {};
+    return QFile::decodeName(pw.pw_dir);
 }
 
 }  // namespace
@@ -32,20 +51,29 @@ QByteArray SingleInstance::userId() {
     return QByteArray::number(static_cast<qulonglong>(::getuid()));
 }
 
-QString SingleInstance::defaultRuntimeDir() {
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (isPrivateDir(runtime)) return runtime;
-    // Every start of this user must land on the same folder, so the names are fixed: a
-    // squatted /tmp name moves us on to the user's own cache folder.
-    const QString id = QString::fromLatin1(userId());
-    QString dir = privateDir(QDir::tempPath() + QStringLiteral("/drevonix-") + id);
-    if (dir.isEmpty()) {
-        const QString cache =
-            QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
-        if (!cache.isEmpty() && QDir().mkpath(cache))
-            dir = privateDir(cache + QStringLiteral("/drevonix-") + id);
+QStringList SingleInstance::defaultLockParents() {
+    // Fixed places, so that every start of this user lands on the same folder. Not
+    // /run/user/<uid>: it comes with the first login and goes with the last, so a typist
+    // started at boot would lock elsewhere than a window program started after the login.
+    // A /tmp name squatted by another user moves us on to the home folder.
+    QStringList parents{QStringLiteral("/tmp")};
+    if (const QString home = homeOf(::getuid()); !home.isEmpty())
+        parents << home + QStringLiteral("/.cache");
+    return parents;
+}
+
+QString SingleInstance::lockFolderIn(const QStringList& parents, QString* why) {
+    QStringList found;
+    for (const QString& parent : parents) {
+        if (!QFileInfo::exists(parent)) QDir().mkpath(parent);
+        const QString dir = parent + QStringLiteral("/drevonix-") + QString::fromLatin1(userId());
+        QString problem;
+        if (makePrivateDir(dir, &problem)) return dir;
+        found << problem;
     }
-    return dir;
+    if (found.isEmpty()) found << QStringLiteral("no place to look");
+    *why = found.join(QStringLiteral("; "));
+    return {};
 }
 
 }  // namespace app

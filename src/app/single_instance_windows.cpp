@@ -32,8 +32,16 @@ QByteArray SingleInstance::userId() {
 
 // Qt's runtime location here is the profile's root folder; %TEMP% is per user as well,
 // and nobody looks there.
-QString SingleInstance::defaultRuntimeDir() {
-    return QDir::tempPath();
+QStringList SingleInstance::defaultLockParents() {
+    return {QDir::tempPath()};
+}
+
+// The user's own %TEMP% is private already: the lock goes straight into it.
+QString SingleInstance::lockFolderIn(const QStringList& parents, QString* why) {
+    for (const QString& parent : parents)
+        if (QDir().mkpath(parent)) return parent;
+    *why = QStringLiteral("cannot make %1").arg(parents.join(QStringLiteral(", ")));
+    return {};
 }
 
 }  // namespace app

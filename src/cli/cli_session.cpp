@@ -363,6 +363,7 @@ int Session::keys() {
     // type every press twice.
     app::SingleInstance instance(path);
     if (!instance.claimAsTypist()) {
+        if (!instance.failure().isEmpty()) return fail(ExitCannotType, instance.failure());
         const QString holder = instance.holder();
         return fail(ExitCannotType,
                     QStringLiteral("the wheel buttons are typed already by %1; not starting a "

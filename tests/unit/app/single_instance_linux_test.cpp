@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -105,6 +106,31 @@ TEST(SingleInstance, LockAndSocketLeftByACrashAreTakenOver) {
     SingleInstance later(ini, run.path());
     EXPECT_EQ(later.claim(), Role::Second);
     EXPECT_TRUE(QTest::qWaitFor([&] { return raised.count() == 1; }, 2000));
+
+    // A live holder's lock, days old, is not: a copy without its flock, as on NFS.
+    SingleInstance old(run.path() + "/old/Control.ini", run.path());
+    ASSERT_TRUE(QFile::copy(next.lockPath(), old.lockPath()));
+    QFile copy(old.lockPath());
+    copy.open(QIODevice::ReadWrite);
+    copy.setFileTime(QDateTime::currentDateTime().addDays(-3), QFileDevice::FileModificationTime);
+    EXPECT_FALSE(old.claimAsTypist());
+}
+
+// Same user and Control.ini, one lock, whatever the environment: cron, su and ssh set
+// XDG_RUNTIME_DIR, TMPDIR, HOME and XDG_CACHE_HOME differently or not at all.
+TEST(SingleInstance, OneLockWhateverTheEnvironmentSays) {
+    testApp();
+    QTemporaryDir tmp;
+    const QByteArray home = qgetenv("HOME");
+    SingleInstance typist(tmp.filePath("Control.ini"));
+    ASSERT_TRUE(typist.claimAsTypist());
+    for (const QString& value : {tmp.path(), QStringLiteral("/nonexistent"), QString()}) {
+        for (const char* name : {"XDG_RUNTIME_DIR", "TMPDIR", "HOME", "XDG_CACHE_HOME"})
+            value.isEmpty() ? qunsetenv(name) : qputenv(name, value.toUtf8());
+        EXPECT_FALSE(SingleInstance(tmp.filePath("Control.ini")).claimAsTypist())
+            << qPrintable(value);
+    }
+    qputenv("HOME", home);
 }
 
 TEST(SingleInstance, RunsWhereNoSocketCanBeMade) {
@@ -119,22 +145,16 @@ TEST(SingleInstance, RunsWhereNoSocketCanBeMade) {
     EXPECT_EQ(second.claim(), Role::Failed);
 }
 
-// Without a usable XDG_RUNTIME_DIR the lock goes to a folder only we own and may enter;
-// whatever someone else left at the name in /tmp is passed over, never used or followed.
+// The lock goes to a folder only we own and may enter; whatever someone else left at the
+// name in /tmp is passed over, never used or followed.
 enum class Squat { None, Link, Open, File, Foreign };
 
-QString runtimeFolderFor(const QTemporaryDir& root, const QString& xdg, Squat squat) {
+QString runtimeFolderFor(const QTemporaryDir& root, Squat squat) {
     QDir base(root.path());
     base.mkpath("tmp");
     base.mkpath("cache");
     base.mkpath("mine");
     ::chmod(qPrintable(base.filePath("mine")), 0700);
-    qputenv("TMPDIR", base.filePath("tmp").toUtf8());
-    qputenv("XDG_CACHE_HOME", base.filePath("cache").toUtf8());
-    if (xdg.isEmpty())
-        qunsetenv("XDG_RUNTIME_DIR");
-    else
-        qputenv("XDG_RUNTIME_DIR", xdg.toUtf8());
     const QString name = base.filePath("tmp/drevonix-" + QString::number(::getuid()));
     switch (squat) {
         case Squat::None:
@@ -156,38 +176,26 @@ QString runtimeFolderFor(const QTemporaryDir& root, const QString& xdg, Squat sq
             EXPECT_EQ(::chown(qPrintable(name), 65534, 65534), 0);
             break;
     }
-    SingleInstance instance(base.filePath("Control.ini"));
-    EXPECT_EQ(instance.claim(), Role::First);
-    const QString folder = QFileInfo(instance.lockPath()).path();
-    qunsetenv("TMPDIR");
-    qunsetenv("XDG_CACHE_HOME");
-    qunsetenv("XDG_RUNTIME_DIR");
-    return folder;
+    QString why;
+    return SingleInstance::lockFolderIn({base.filePath("tmp"), base.filePath("cache")}, &why);
 }
 
 TEST(SingleInstance, FallbackFolderIsOursAlone) {
     testApp();
     QTemporaryDir root;
     const QString uid = QString::number(::getuid());
-    const QString open = root.filePath("open");
-    QDir().mkpath(open);
-    ::chmod(qPrintable(open), 0777);
     struct {
-        QString xdg;
         Squat squat;
         QString expected;
     } cases[] = {
-        {"", Squat::None, "tmp/drevonix-" + uid},
-        {root.filePath("mine"), Squat::None, "mine"},
-        {open, Squat::None, "tmp/drevonix-" + uid},
-        {root.filePath("absent"), Squat::None, "tmp/drevonix-" + uid},
-        {"", Squat::Link, "cache/drevonix-" + uid},
-        {"", Squat::Open, "cache/drevonix-" + uid},
-        {"", Squat::File, "cache/drevonix-" + uid},
+        {Squat::None, "tmp/drevonix-" + uid},
+        {Squat::Link, "cache/drevonix-" + uid},
+        {Squat::Open, "cache/drevonix-" + uid},
+        {Squat::File, "cache/drevonix-" + uid},
     };
     for (const auto& c : cases) {
-        const QString folder = runtimeFolderFor(root, c.xdg, c.squat);
-        EXPECT_EQ(folder, root.filePath(c.expected)) << c.xdg.toStdString() << int(c.squat);
+        const QString folder = runtimeFolderFor(root, c.squat);
+        EXPECT_EQ(folder, root.filePath(c.expected)) << int(c.squat);
         struct stat st {};
         ASSERT_EQ(::lstat(qPrintable(folder), &st), 0);
         EXPECT_EQ(st.st_mode & 07777, 0700u) << folder.toStdString();
@@ -196,36 +204,41 @@ TEST(SingleInstance, FallbackFolderIsOursAlone) {
     }
 }
 
-// Every fallback taken by someone else: neither a window nor a typist takes a lock at all
-// (a lock with no folder would land in the working directory, open to anyone there).
+// Every place taken by someone else or impossible (a home that is no folder): neither a
+// window nor a typist takes a lock at all (a lock with no folder would land in the working
+// directory, open to anyone there), and each says why, not that another copy runs.
 TEST(SingleInstance, NoPrivateFolderMeansNoLockAnywhere) {
     testApp();
     QTemporaryDir root;
     const QString uid = QString::number(::getuid());
     QDir base(root.path());
-    for (const char* folder : {"tmp", "cache", "cwd"}) base.mkpath(folder);
-    for (const char* squat : {"tmp/drevonix-", "cache/drevonix-"})
+    for (const char* folder : {"tmp", "cwd"}) base.mkpath(folder);
+    for (const char* squat : {"tmp/drevonix-", "home"})
         QFile(base.filePath(squat + uid)).open(QIODevice::WriteOnly);
-    qputenv("TMPDIR", base.filePath("tmp").toUtf8());
-    qputenv("XDG_CACHE_HOME", base.filePath("cache").toUtf8());
-    qunsetenv("XDG_RUNTIME_DIR");
     const QString cwd = QDir::currentPath();
     QDir::setCurrent(base.filePath("cwd"));
-    SingleInstance window(base.filePath("Control.ini"));
+    SingleInstance window(base.filePath("Control.ini"), base.filePath("tmp"));
     EXPECT_EQ(window.claim(), Role::Failed);
-    SingleInstance typist(base.filePath("Control.ini"));
+    SingleInstance typist(base.filePath("Control.ini"), base.filePath("tmp"));
     EXPECT_FALSE(typist.claimAsTypist());
     QDir::setCurrent(cwd);
-    qunsetenv("TMPDIR");
-    qunsetenv("XDG_CACHE_HOME");
     EXPECT_TRUE(QDir(base.filePath("cwd")).isEmpty());
+    QString why;
+    EXPECT_EQ(
+        SingleInstance::lockFolderIn({base.filePath("tmp"), base.filePath("home" + uid)}, &why),
+        "");
+    for (const QString& said : {window.failure(), typist.failure(), why})
+        EXPECT_TRUE(said.contains("tmp/drevonix-" + uid + " is not a folder")) << qPrintable(said);
+    EXPECT_TRUE(why.contains("; cannot make " + base.filePath("home" + uid) + "/drevonix-" + uid +
+                             ": Not a directory"))
+        << qPrintable(why);
 }
 
 TEST(SingleInstance, FallbackPassesOverAnotherUsersFolder) {
     if (::geteuid() != 0) GTEST_SKIP() << "giving a folder to another user needs root";
     testApp();
     QTemporaryDir root;
-    EXPECT_EQ(runtimeFolderFor(root, "", Squat::Foreign),
+    EXPECT_EQ(runtimeFolderFor(root, Squat::Foreign),
               root.filePath("cache/drevonix-" + QString::number(::getuid())));
 }
 
