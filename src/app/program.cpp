@@ -79,8 +79,8 @@ int runProgram(Application& application, device::HidLibrary& hid) {
     // The first open comes from the event loop, after this.
     explainOpenFailures(hid, window);
 
-    // After FormCreate: until then there is nothing to save, and the default action of
-    // the signals ends the start cleanly.
+    // After FormCreate: until then there is nothing to save, and main() has an ending
+    // signal end the start at once, with status 0.
     SessionEnd sessionEnd;
     sessionEnd.watchSignals();
     sessionEnd.watchSessionManager(application, window);

@@ -10,11 +10,29 @@ namespace app {
 // a pipe; arrived() is emitted on the thread that owns this object, where any work is
 // safe. Signals that come in a burst before the loop runs arrive once, as the last of them,
 // except that SIGTERM or SIGINT is never replaced by a SIGHUP after it.
+//
+// A program that lives until it is told to end takes charge of these signals as the first
+// thing its main() does: a SIGHUP from `systemctl reload` or a SIGTERM from a shutdown
+// can come a moment after the start, long before the event loop runs, and their default
+// action would kill it. Until an object watches, an ending signal ends the process at once
+// with status 0 (there is nothing to save yet) and a SIGHUP that does not end it waits in
+// the pipe for the watch. Once the watch is gone again the program is ending anyway, and
+// the signals change nothing more.
 class SignalWatch : public QObject {
     Q_OBJECT
 public:
     explicit SignalWatch(QObject* parent = nullptr) : QObject(parent) {}
     ~SignalWatch() override;
+
+    // First thing in main() where the arguments decide what the signals mean: they wait,
+    // blocked, until handleFromStart() or releaseSignals().
+    static void holdSignals();
+    // Installs the handlers for the whole run and lets held signals in; see above.
+    // `hangupEnds`: whether SIGHUP ends the program (else it waits for the watch).
+    static void handleFromStart(bool hangupEnds);
+    // For a command that runs briefly and has nothing to tidy up: the default actions
+    // (killed, and the shell says so; never a success it did not have).
+    static void releaseSignals();
 
     SignalWatch(const SignalWatch&) = delete;
     SignalWatch& operator=(const SignalWatch&) = delete;
@@ -34,6 +52,7 @@ private:
 
     QSocketNotifier* notifier_ = nullptr;
     bool ownsHandlers_ = false;
+    bool fromStart_ = false;  // the handlers were there before us and stay after us
     int lastSignal_ = 0;
 };
 

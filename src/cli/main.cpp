@@ -2,10 +2,13 @@
 #include <QTextStream>
 #include <cstdio>
 
+#include "app/signal_watch.hpp"
 #include "cli/cli_options.hpp"
 #include "cli/cli_session.hpp"
 
 int main(int argc, char** argv) {
+    // What the signals mean depends on the command: held until the arguments say.
+    app::SignalWatch::holdSignals();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("drevonix-cli"));
     QTextStream out(stdout);
@@ -17,6 +20,18 @@ int main(int argc, char** argv) {
     if (!parsed.error.isEmpty()) {
         err << "drevonix-cli: " << parsed.error << " (see --help)" << Qt::endl;
         return cli::ExitBadArguments;
+    }
+    // The commands that run until they are stopped end with 0 when they are; keys reads
+    // its table again on SIGHUP. A short command killed by a signal never says "done".
+    switch (parsed.options.command) {
+        case cli::Command::Keys:
+        case cli::Command::Watch:
+        case cli::Command::Buttons:
+            app::SignalWatch::handleFromStart(parsed.options.command != cli::Command::Keys);
+            break;
+        default:
+            app::SignalWatch::releaseSignals();
+            break;
     }
     cli::Session session(parsed.options, out, err);
     return session.run();

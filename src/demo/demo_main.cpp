@@ -3,12 +3,14 @@
 
 #include "app/error_box.hpp"
 #include "app/program.hpp"
+#include "app/signal_watch.hpp"
 #include "demo/demo_support.hpp"
 #include "emulator/controller_emulator.hpp"
 #include "emulator/simulated_library.hpp"
 #include "ui/tform1.hpp"
 
 int main(int argc, char* argv[]) {
+    app::SignalWatch::handleFromStart(true);
     app::Application application(argc, argv);
     app::setUpApplication(application);
     emulator::ControllerEmulator emulator;

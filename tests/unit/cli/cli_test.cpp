@@ -5,6 +5,7 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
+#include <csignal>
 #ifndef _WIN32
 #include <sys/stat.h>
 #endif
@@ -23,8 +24,10 @@ struct CliRun {
 };
 
 // Runs the tool and waits for it, at most `timeoutMs`; a hanging tool is killed and fails.
+// With `signo`, the tool gets that signal a moment after its start.
 CliRun cli(const QStringList& args, int timeoutMs = 15000,
-           const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
+           const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment(),
+           [[maybe_unused]] int signo = 0) {
     QProcess p;
     p.setProcessEnvironment(env);
     QElapsedTimer clock;
@@ -35,6 +38,9 @@ CliRun cli(const QStringList& args, int timeoutMs = 15000,
         ADD_FAILURE() << "drevonix-cli did not start";
         return r;
     }
+#ifndef _WIN32
+    if (signo && !p.waitForFinished(300)) ::kill(static_cast<pid_t>(p.processId()), signo);
+#endif
     if (!p.waitForFinished(timeoutMs)) {
         p.kill();
         p.waitForFinished(2000);
@@ -262,6 +268,7 @@ TEST(Cli, ExitStatusesOfTheDeviceState) {
         std::string out;
         const char* err;
         qint64 waitsMs = 0;  // the bounded wait for an answer that never comes
+        int signo = 0;       // what runs until stopped ends with 0; a short command never
     } cases[] = {
         {"--simulate status", 0, "connected Power Controller Emulator\n", ""},
         {"--simulate --sim-unplugged status", 1, "not connected\n", ""},
@@ -276,10 +283,17 @@ TEST(Cli, ExitStatusesOfTheDeviceState) {
         {"--simulate --sim-mute read --raw", 3, "", "no parameter block"},
         {"--simulate --sim-mute watch --count 5", 3, "", "no measurements", 1000},
         {"--simulate --sim-mute write eN1=5", 3, "", "no parameter block"},
+#ifndef _WIN32
+        {"--simulate --sim-mute watch --count 5", 0, "", "", 0, SIGTERM},
+        {"--simulate --sim-mute watch --count 5", 0, "", "", 0, SIGHUP},
+        {"--simulate --sim-mute watch --count 5", 0, "", "", 0, SIGINT},
+        {"--simulate --sim-mute read", -2, "", "", 0, SIGTERM},
+#endif
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args);
-        const CliRun r = cli(split(c.args));
+        const CliRun r =
+            cli(split(c.args), 15000, QProcessEnvironment::systemEnvironment(), c.signo);
         EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
         EXPECT_EQ(r.out, c.out);
         EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
