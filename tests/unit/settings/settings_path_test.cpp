@@ -1,9 +1,6 @@
 #include "settings/settings_path.hpp"
 
 #include <gtest/gtest.h>
-#include <pwd.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
@@ -11,6 +8,12 @@
 #include <QTemporaryDir>
 
 #include "support/qt_print.hpp"
+
+#ifdef Q_OS_UNIX
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -74,6 +77,7 @@ TEST(SettingsPath, ProbeSeesTheInstallFolderThroughALink) {
               QDir(QFileInfo(bin).canonicalFilePath()).filePath("Control.ini"));
 }
 
+#ifdef Q_OS_UNIX
 // Run as root, a copy in a folder another user can change would let that user swap the
 // file, or a folder above it, for a link between root's check and its open.
 TEST(SettingsPath, RootKeepsOutOfFoldersOthersCanChange) {
@@ -104,5 +108,6 @@ TEST(SettingsPath, RootKeepsOutOfFoldersOthersCanChange) {
               QFile::decodeName(getpwuid(0)->pw_dir) + "/.config/drevonix/Control.ini");
     qunsetenv("XDG_CONFIG_HOME");
 }
+#endif
 
 }  // namespace
