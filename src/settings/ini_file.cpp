@@ -25,6 +25,41 @@ const QByteArray kCrLf = QByteArrayLiteral("\r\n");
 constexpr std::size_t kUsualSections = 16;
 constexpr std::size_t kUsualKeys = 8;
 const QByteArray kUtf8Bom = QByteArrayLiteral("\xEF\xBB\xBF");
+const QByteArray kUtf16Bom = QByteArrayLiteral("\xFF\xFE");
+
+// A file in UTF-16LE (Notepad's "Unicode") is held as 8-bit text like the others, so that
+// one parser reads both: each 16-bit unit as one to three bytes, as UTF-8 writes it, and a
+// surrogate on its own too. Every unit comes back as it was, a lone surrogate included,
+// and the bytes that shape a line (CR, LF, blanks, brackets, '=', ';', '"') stay the same.
+void appendUnit(QByteArray& out, char16_t u) {
+    if (u >= 0x800) out += static_cast<char>(0xE0 | u >> 12);
+    if (u >= 0x80) out += static_cast<char>((u >= 0x800 ? 0x80 : 0xC0) | (u >> 6 & 0x3F));
+    out += static_cast<char>(u < 0x80 ? u : 0x80 | (u & 0x3F));
+}
+void appendUnits(QByteArray& out, QStringView text) {
+    for (QChar c : text) appendUnit(out, c.unicode());
+}
+QString unitsOf(QByteArrayView held) {
+    QString out;
+    out.reserve(held.size());
+    for (qsizetype i = 0; i < held.size();) {
+        const auto b = static_cast<unsigned char>(held[i]);
+        const int n = b < 0x80 ? 1 : b < 0xE0 ? 2 : 3;
+        char16_t u = n == 1 ? b : b & (n == 2 ? 0x1F : 0x0F);
+        for (int k = 1; k < n && i + k < held.size(); ++k)
+            u = static_cast<char16_t>(u << 6 | (static_cast<unsigned char>(held[i + k]) & 0x3F));
+        out += QChar(u);
+        i += n;
+    }
+    return out;
+}
+
+void appendText(QByteArray& out, QStringView text, bool wide) {
+    if (wide)
+        appendUnits(out, text);
+    else
+        common::appendCp1251(out, text.toString());
+}
 
 bool isBlank(char c) {
     return c == ' ' || c == '\t';
@@ -47,8 +82,16 @@ const std::array<char16_t, 256>& foldedBytes() {
     return table;
 }
 
+bool sameFolded(QStringView a, QStringView b) {
+    if (a.size() != b.size()) return false;
+    for (qsizetype i = 0; i < a.size(); ++i)
+        if (a[i].toCaseFolded() != b[i].toCaseFolded()) return false;
+    return true;
+}
+
 // The name as asked for is folded on the way, without a copy.
-bool sameName(QByteArrayView bytes, const QString& name) {
+bool sameName(QByteArrayView bytes, const QString& name, bool wide) {
+    if (wide) return sameFolded(unitsOf(bytes), name);
     if (bytes.size() != name.size()) return false;
     const auto& fold = foldedBytes();
     const QChar* n = name.constData();
@@ -58,7 +101,9 @@ bool sameName(QByteArrayView bytes, const QString& name) {
 }
 
 // Finds headers quickly among many; equal names give equal hashes.
-quint32 nameHash(QByteArrayView bytes) {
+quint32 nameHash(const QString& name);
+quint32 nameHash(QByteArrayView bytes, bool wide) {
+    if (wide) return nameHash(unitsOf(bytes));
     const auto& fold = foldedBytes();
     quint32 h = 2166136261u;
     for (char c : bytes) h = (h ^ fold[static_cast<unsigned char>(c)]) * 16777619u;
@@ -128,8 +173,9 @@ QByteArrayView cutText(QByteArrayView raw) {
 }
 
 // Whether the stored value reads as `value`, without decoding a copy of it.
-bool sameValue(QByteArrayView raw, const QString& value) {
+bool sameValue(QByteArrayView raw, const QString& value, bool wide) {
     raw = unquoted(raw);
+    if (wide) return unitsOf(raw) == value;
     if (raw.size() != value.size()) return false;
     const QChar* v = value.constData();
     for (char c : raw)
@@ -140,7 +186,7 @@ bool sameValue(QByteArrayView raw, const QString& value) {
 // Adds the bytes of a value such that reading them gives the value back: a line break
 // would split the line (and could forge keys), so it becomes a blank; blanks at the ends
 // and enclosing quotes would be dropped on reading, so such a value is quoted.
-void appendValue(QByteArray& out, QString value) {
+void appendValue(QByteArray& out, QString value, bool wide) {
     if (value.contains(u'\r') || value.contains(u'\n'))
         value.replace(u'\r', u' ').replace(u'\n', u' ');
     const QString& v = value;  // reading must not detach
@@ -148,7 +194,7 @@ void appendValue(QByteArray& out, QString value) {
         !v.isEmpty() && (isBlank(v.front()) || isBlank(v.back()) ||
                          (v.size() >= 2 && v.front() == u'"' && v.back() == u'"'));
     if (needsQuotes) out += '"';
-    common::appendCp1251(out, v);
+    appendText(out, v, wide);
     if (needsQuotes) out += '"';
 }
 
@@ -207,6 +253,8 @@ void IniFile::reload() {
     data_.clear();
     data_.squeeze();
     bodyStart_ = 0;
+    wide_ = false;
+    oddByte_.clear();
     headers_.clear();
     headers_.shrink_to_fit();
     headerCache_.clear();
@@ -239,6 +287,17 @@ void IniFile::reload() {
         return;
     }
     data_ = std::move(*data);
+    // Windows reads a file that starts with this mark as UTF-16LE, and writes it so.
+    wide_ = data_.startsWith(kUtf16Bom);
+    if (wide_) {
+        QByteArray held;
+        held.reserve(data_.size());
+        for (qsizetype i = 2; i + 1 < data_.size(); i += 2)
+            appendUnit(held, static_cast<char16_t>(static_cast<unsigned char>(data_[i]) |
+                                                   static_cast<unsigned char>(data_[i + 1]) << 8));
+        oddByte_ = data_.size() % 2 ? data_.right(1) : QByteArray();
+        data_ = std::move(held);
+    }
     parse();
     state_ = DiskState::Read;
 }
@@ -247,14 +306,14 @@ void IniFile::parse() {
     headers_.reserve(kUsualSections);
     // Editors put a UTF-8 byte-order mark in front; Windows' profile functions read
     // through it, and a first section hidden behind it would be written a second time.
-    if (data_.startsWith(kUtf8Bom)) bodyStart_ = kUtf8Bom.size();
+    if (!wide_ && data_.startsWith(kUtf8Bom)) bodyStart_ = kUtf8Bom.size();
     // Only the headers are noted, a few bytes each: the file is held once, whatever its
     // lines, and keys are found by reading their section.
     for (qsizetype pos = bodyStart_; pos < data_.size();) {
         const LineSpan line = lineAt(pos);
         const Parsed p = classify(original(line));
         if (p.kind == Kind::Header)
-            headers_.push_back({static_cast<quint32>(pos), nameHash(p.name)});
+            headers_.push_back({static_cast<quint32>(pos), nameHash(p.name, wide_)});
         pos = line.next;
     }
 }
@@ -293,7 +352,7 @@ int IniFile::findHeader(const QString& name) const {
     int found = -1;
     for (std::size_t i = 0; i < headers_.size() && found < 0; ++i) {
         if (headers_[i].nameHash != hash) continue;
-        if (sameName(classify(original(lineAt(headers_[i].begin))).name, name))
+        if (sameName(classify(original(lineAt(headers_[i].begin))).name, name, wide_))
             found = static_cast<int>(i);
     }
     headerCache_.insert(name, found);
@@ -316,7 +375,8 @@ const IniFile::KeyIndex& IniFile::keyIndex(int header) const {
         const LineSpan line = lineAt(pos);
         const Parsed p = classify(original(line));
         if (p.kind == Kind::Key) {
-            index.keys.push_back(quint64{nameHash(p.name)} << 32 | static_cast<quint32>(pos));
+            index.keys.push_back(quint64{nameHash(p.name, wide_)} << 32 |
+                                 static_cast<quint32>(pos));
             index.lastKey = pos;
         }
         pos = line.next;
@@ -334,7 +394,7 @@ std::optional<IniFile::LineSpan> IniFile::findKey(int header, const QString& key
     for (; it != index.keys.end() && *it >> 32 == hash; ++it) {
         const LineSpan line = lineAt(static_cast<quint32>(*it));
         const Parsed p = classify(original(line));
-        if (!sameName(p.name, key)) continue;
+        if (!sameName(p.name, key, wide_)) continue;
         if (value) *value = p.value;
         return line;
     }
@@ -368,6 +428,7 @@ QString IniFile::readString(const QString& section, const QString& key, const QS
     const auto found = lookup(section, key);
     if (!found) return def;
     if (found->written) return found->written->left(MaxTextLength);
+    if (wide_) return unitsOf(found->raw).left(MaxTextLength);
     return common::fromCp1251(cutText(found->raw));
 }
 
@@ -377,6 +438,7 @@ std::int32_t IniFile::readInteger(const QString& section, const QString& key,
     if (!found) return def;
     if (found->written)
         return parseInteger(QStringView(*found->written).left(MaxTextLength)).value_or(def);
+    if (wide_) return parseInteger(unitsOf(found->raw).left(MaxTextLength)).value_or(def);
     // Decoded on the stack: numbers are short, and half the values the program reads are.
     QVarLengthArray<QChar, 32> text;
     for (char c : cutText(found->raw))
@@ -396,11 +458,11 @@ void IniFile::writeString(const QString& section, const QString& key, const QStr
             const Parsed p = classify(bytes);
             // An unchanged value keeps its line as it is: its quotes, spacing and any bytes
             // that would not survive a round trip through the code page.
-            if (sameValue(p.value, value)) return;
+            if (sameValue(p.value, value, wide_)) return;
             QByteArray changed;
             changed.reserve(p.valueStart + value.size() + 2);
             changed.append(bytes.first(p.valueStart));
-            appendValue(changed, value);
+            appendValue(changed, value, wide_);
             replaced_[line->begin] = std::move(changed);
             return;
         }
@@ -429,11 +491,11 @@ void IniFile::writeBool(const QString& section, const QString& key, bool value) 
 }
 
 QByteArray IniFile::contents() const {
-    auto appendAdded = [](QByteArray& out, const Written& w) {
+    auto appendAdded = [this](QByteArray& out, const Written& w) {
         for (const auto& [key, value] : w.added) {
-            common::appendCp1251(out, key);
+            appendText(out, key, wide_);
             out += '=';
-            appendValue(out, value);
+            appendValue(out, value, wide_);
             out += kCrLf;
         }
     };
@@ -491,12 +553,19 @@ QByteArray IniFile::contents() const {
         if (w.header >= 0) continue;
         if (out.size() > bodyStart_ && !out.endsWith('\n') && !out.endsWith('\r')) out += kCrLf;
         out += '[';
-        common::appendCp1251(out, w.name);
+        appendText(out, w.name, wide_);
         out += ']';
         out += kCrLf;
         appendAdded(out, w);
     }
-    return out;
+    if (!wide_) return out;
+    QByteArray file = kUtf16Bom;
+    file.reserve(kUtf16Bom.size() + out.size() * 2 + oddByte_.size());
+    for (QChar c : unitsOf(out)) {
+        file += static_cast<char>(c.unicode() & 0xFF);
+        file += static_cast<char>(c.unicode() >> 8);
+    }
+    return file + oddByte_;
 }
 
 }  // namespace settings

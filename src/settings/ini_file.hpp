@@ -24,6 +24,8 @@ public:
 // lone CR accepted too). Names compare case-insensitively; blanks around names and values
 // are dropped and a value in matching double quotes loses them; the first of duplicate
 // sections or keys wins. A UTF-8 byte-order mark at the start is read through and kept.
+// A file that starts with the UTF-16LE mark (Notepad's "Unicode") is read in UTF-16LE, the
+// same dialect, and written back so, mark and all, as Windows writes a Unicode file.
 //
 // The object holds the file's bytes in memory, once, and notes where its section headers
 // are. Writes are kept beside them: a key's value is replaced in its own line, a missing
@@ -142,9 +144,11 @@ private:
     // is merged with our values. Anything else there may be someone's table we never saw.
     bool ours_ = false;
     bool started_ = false;
-    QByteArray data_;              // the file as read, byte-order mark and all
-    qsizetype bodyStart_ = 0;      // after a UTF-8 byte-order mark, which is kept as it was
-    std::vector<Header> headers_;  // file order
+    QByteArray data_;          // the file as read, byte-order mark and all
+    qsizetype bodyStart_ = 0;  // after a UTF-8 byte-order mark, which is kept as it was
+    bool wide_ = false;        // a UTF-16LE file: data_ holds its units, one to three bytes each
+    QByteArray oddByte_;       // a UTF-16LE file's last byte when their number is odd, kept
+    std::vector<Header> headers_;                               // file order
     mutable QHash<QString, int> headerCache_;                   // folded name -> findHeader()
     mutable std::vector<std::pair<int, KeyIndex>> keyIndexes_;  // header, its keys: once asked for
     std::map<qsizetype, QByteArray> replaced_;  // line begin -> the line with its new value

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QString>
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <initializer_list>
@@ -92,10 +93,16 @@ QByteArrayView trimBlanks(QByteArrayView b) {
 }
 
 // Our names are ASCII, and no character of the code page folds to an ASCII letter, so
-// an ASCII comparison without case finds exactly the names that fold to ours.
+// an ASCII comparison without case finds exactly the names that fold to ours. A Unicode
+// file's lines are compared in UTF-8 here, where some letters do (the long s, the Kelvin
+// sign): a name with such bytes is compared as text, and taken for ours more often than
+// the real rules do, never less.
 bool isOneOf(QByteArrayView name, std::initializer_list<const char*> names) {
+    const bool ascii = std::all_of(name.begin(), name.end(), [](char c) { return c > 0; });
     for (const char* n : names)
-        if (name.compare(QByteArrayView(n), Qt::CaseInsensitive) == 0) return true;
+        if (ascii ? name.compare(QByteArrayView(n), Qt::CaseInsensitive) == 0
+                  : QString::fromUtf8(name).compare(QLatin1String(n), Qt::CaseInsensitive) == 0)
+            return true;
     return false;
 }
 
@@ -128,14 +135,14 @@ QChar valueChar(std::uint8_t b) {
     return common::cp1251Char(b);
 }
 
-QString makeText(FuzzedDataProvider& in, const settings::IniFile& ini, const Write& w) {
+QString makeText(FuzzedDataProvider& in, const settings::IniFile& ini, const Write& w, bool wide) {
     switch (in.ConsumeIntegralInRange(0, 4)) {
         case 0:  // unchanged: the line must stay as it is
             return ini.readString(w.section, w.key, QStringLiteral("1024"));
         case 1:
             return QString();
-        case 2:
-            return QStringLiteral("Следущая песня");
+        case 2:  // a Unicode file holds what the code page lacks
+            return wide ? QStringLiteral("Следущая песня ✓") : QStringLiteral("Следущая песня");
         default: {
             QString s;
             const std::size_t n = in.ConsumeIntegralInRange<std::size_t>(0, 40);
@@ -179,6 +186,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     settings::IniFile ini(path);
     FUZZ_CHECK(ini.diskState() == settings::IniFile::DiskState::Read);
+    const QByteArray utf16Bom = QByteArrayLiteral("\xFF\xFE");
+    const bool wide = original.startsWith(utf16Bom);
 
     const std::vector<Write>& writes = allWrites();
     FUZZ_CHECK(writes.size() == 89);
@@ -189,7 +198,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Value& v = values[i];
         switch (w.form) {
             case Form::Text:
-                v.text = makeText(in, ini, w);
+                v.text = makeText(in, ini, w, wide);
                 ini.writeString(w.section, w.key, v.text);
                 break;
             case Form::Bool:
@@ -229,14 +238,30 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
 
-    // A UTF-8 byte-order mark stays as it was, in front of the lines.
+    // A UTF-8 byte-order mark stays as it was, in front of the lines; a UTF-16LE file stays
+    // one, its odd last byte kept.
     const QByteArray bom = QByteArrayLiteral("\xEF\xBB\xBF");
     FUZZ_CHECK(saved.startsWith(bom) == original.startsWith(bom));
+    FUZZ_CHECK(saved.startsWith(utf16Bom) == wide);
     const qsizetype bomSize = original.startsWith(bom) ? bom.size() : 0;
+    QByteArrayView beforeText = QByteArrayView(original).sliced(bomSize);
+    QByteArrayView afterText = QByteArrayView(saved).sliced(bomSize);
+    QByteArray beforeWide, afterWide;  // as UTF-8 (a lone surrogate as '?')
+    if (wide) {
+        FUZZ_CHECK(saved.size() % 2 == original.size() % 2 &&
+                   (original.size() % 2 == 0 || saved.back() == original.back()));
+        const auto asUtf8 = [](const QByteArray& file) {
+            return QString::fromUtf16(reinterpret_cast<const char16_t*>(file.constData() + 2),
+                                      (file.size() - 2) / 2)
+                .toUtf8();
+        };
+        beforeText = beforeWide = asUtf8(original);
+        afterText = afterWide = asUtf8(saved);
+    }
 
     // Foreign lines: all there, unchanged, in order; whatever lies between them is ours.
-    const std::vector<Line> before = splitLines(QByteArrayView(original).sliced(bomSize));
-    const std::vector<Line> after = splitLines(QByteArrayView(saved).sliced(bomSize));
+    const std::vector<Line> before = splitLines(beforeText);
+    const std::vector<Line> after = splitLines(afterText);
     std::size_t j = 0;
     for (std::size_t i = 0; i < before.size(); ++i) {
         if (mayBeOurs(before[i].bytes)) continue;

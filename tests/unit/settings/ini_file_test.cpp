@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <functional>
 
@@ -13,6 +14,11 @@ namespace {
 using settings::IniFile;
 using settings_test::readBytes;
 using settings_test::writeBytes;
+
+// Notepad's "Unicode": UTF-16LE after its byte-order mark.
+QByteArray utf16(const QString& text) {
+    return QStringEncoder(QStringConverter::Utf16LE, QStringConverter::Flag::WriteBom)(text);
+}
 
 class IniFileTest : public ::testing::Test {
 protected:
@@ -62,6 +68,8 @@ TEST_F(IniFileTest, ReadsTheDialect) {
         {"mixed endings", "[S]\r\n\nk=v\r\rj=w", "S", "j", "w"},
         {"no final line end", "[S]\r\nk=v", "S", "k", "v"},
         {"UTF-8 byte-order mark", "\xEF\xBB\xBF[S]\r\nk=v\r\n", "S", "k", "v"},
+        {"UTF-16LE", utf16("; ✓\r\n[s]\r\n K = \" Пауза ✓\" \r\n"), "S", "k", " Пауза ✓"},
+        {"UTF-16LE names", utf16("[Ключ]\nклюЧ=v"), "КЛЮЧ", "ключ", "v"},
         {"Windows-1251", "[S]\r\nk=\xD1\xF2\xE0\xF0\xF2\r\n", "S", "k", "Старт"},
         {"undefined byte", "[S]\r\nk=a\x98z\r\n", "S", "k", QStringLiteral("a\uFFFDz")},
         {"NUL bytes", QByteArray("[S]\r\nk=a\0b\r\n", 12), "S", "k", QString("a") + QChar(0) + "b"},
@@ -145,6 +153,12 @@ TEST_F(IniFileTest, WritesKeepEveryOtherLine) {
              f.writeString("S", "c", "\"");
          },
          "[S]\r\na=\" x \"\r\nb=\"\"q\"\"\r\nc=\"\r\n"},
+        {"UTF-16LE stays so, with its mark", utf16("; ✓\n[S]\nk=1\n"),
+         [](IniFile& f) {
+             f.writeString("S", "k", "Стоп ✓");
+             f.writeBool("T", "b", true);
+         },
+         utf16("; ✓\n[S]\nk=Стоп ✓\n[T]\r\nb=1\r\n")},
         {"a line break cannot forge lines", "",
          [](IniFile& f) { f.writeString("S", "k", "a\r\n[T]\nb=1"); }, "[S]\r\nk=a  [T] b=1\r\n"},
     };
@@ -172,12 +186,15 @@ TEST_F(IniFileTest, WrittenValuesReadBackExactly) {
 TEST_F(IniFileTest, UnchangedFileIsSavedByteForByte) {
     static const char raw[] =
         "\xEF\xBB\xBF[Key 01]\r\n; not ours\r\nJ.Code=5\n\r\r\n[X]\rk=\x98\x00z\r\n  \t\n";
-    const QByteArray odd(raw, sizeof raw - 1);
-    IniFile ini = fileWith(odd);
-    EXPECT_EQ(ini.contents(), odd);
-    ini.writeString("Key 01", "J.Code", "5");
-    ini.save();
-    EXPECT_EQ(readBytes(path()), odd);
+    // In UTF-16LE: a lone surrogate, NUL, and an odd last byte.
+    const QByteArray wide = utf16(u"[Key 01]\r\nJ.Code=5\r\nx=\xD800\0y\r\n"_qs) + 'z';
+    for (const QByteArray& odd : {QByteArray(raw, sizeof raw - 1), wide}) {
+        IniFile ini = fileWith(odd);
+        EXPECT_EQ(ini.contents(), odd);
+        ini.writeString("Key 01", "J.Code", "5");
+        ini.save();
+        EXPECT_EQ(readBytes(path()), odd);
+    }
 }
 
 }  // namespace
