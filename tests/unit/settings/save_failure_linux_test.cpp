@@ -1,6 +1,8 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -19,7 +21,9 @@
 #include "default_file.hpp"
 #include "fakes.hpp"
 #include "settings/settings_binding.hpp"
+#include "settings/settings_path.hpp"
 #include "support/child_process.hpp"
+#include "support/qt_print.hpp"
 
 namespace {
 // While set, the disk refuses to sync: fsync and fdatasync of this program, Qt's included,
@@ -348,4 +352,26 @@ TEST_F(SaveFailure, RootNeverWritesThroughALinkAtThePath) {
     EXPECT_EQ(code, 0);
     EXPECT_TRUE(QFileInfo(link).isSymLink());
     EXPECT_TRUE(readBytes(own).startsWith("[Key 01]\r\nJ.Code=3\r\n"));
+}
+
+// Run as root, a copy in a folder another user can change would let that user swap the
+// file, or a folder above it, for a link between root's check and its open.
+TEST(SettingsPathAsRoot, KeepsOutOfFoldersOthersCanChange) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root";
+    QTemporaryDir root;  // root's, 0700, in the sticky /tmp
+    const auto make = [&](const QString& sub, uid_t owner, mode_t mode) {
+        const QByteArray p = QFile::encodeName(root.filePath(sub));
+        EXPECT_TRUE(QDir().mkpath(p) && chown(p, owner, 0) == 0 && chmod(p, mode) == 0);
+        return root.filePath(sub);
+    };
+    qputenv("XDG_CONFIG_HOME", make("cfg", 0, 0755).toUtf8());
+    EXPECT_EQ(settings::settingsPathFor(make("safe", 0, 0755)), root.filePath("safe/Control.ini"));
+    for (const QString& unsafe : {make("user", 65534, 0755), make("user/app", 0, 0755),
+                                  make("open", 0, 0777), make("sticky", 0, 01777)})
+        EXPECT_EQ(settings::settingsPathFor(unsafe), root.filePath("cfg/drevonix/Control.ini"));
+    // su keeps the user's XDG_CONFIG_HOME: root's own home then.
+    qputenv("XDG_CONFIG_HOME", root.filePath("user/cfg").toUtf8());
+    EXPECT_EQ(settings::settingsPathFor(root.filePath("user")),
+              QFile::decodeName(getpwuid(0)->pw_dir) + "/.config/drevonix/Control.ini");
+    qunsetenv("XDG_CONFIG_HOME");
 }

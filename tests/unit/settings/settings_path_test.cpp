@@ -7,14 +7,6 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
-#include "support/qt_print.hpp"
-
-#ifdef Q_OS_UNIX
-#include <pwd.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
-
 namespace {
 
 struct PathCase {
@@ -76,38 +68,5 @@ TEST(SettingsPath, ProbeSeesTheInstallFolderThroughALink) {
     EXPECT_EQ(settings::settingsPath(elsewhere),
               QDir(QFileInfo(bin).canonicalFilePath()).filePath("Control.ini"));
 }
-
-#ifdef Q_OS_UNIX
-// Run as root, a copy in a folder another user can change would let that user swap the
-// file, or a folder above it, for a link between root's check and its open.
-TEST(SettingsPath, RootKeepsOutOfFoldersOthersCanChange) {
-    if (geteuid() != 0) GTEST_SKIP() << "needs root";
-    QTemporaryDir root;  // root's, 0700, in the sticky /tmp
-    const auto make = [&](const QString& sub, uid_t owner, mode_t mode) {
-        const QByteArray p = QFile::encodeName(root.filePath(sub));
-        EXPECT_TRUE(QDir().mkpath(p) && chown(p, owner, 0) == 0 && chmod(p, mode) == 0);
-        return root.filePath(sub);
-    };
-    qputenv("XDG_CONFIG_HOME", make("cfg", 0, 0755).toUtf8());
-    const QString own = root.filePath("cfg/drevonix/Control.ini");
-    const struct {
-        const char* what;
-        QString exeDir, expected;
-    } cases[] = {
-        {"root's folder", make("safe", 0, 0755), root.filePath("safe/Control.ini")},
-        {"another user's folder", make("user", 65534, 0755), own},
-        {"root's folder in another user's", make("user/app", 0, 0755), own},
-        {"a folder all may write", make("open", 0, 0777), own},
-        {"a sticky folder all may write", make("tmp", 0, 01777), own},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(settings::settingsPathFor(c.exeDir), c.expected) << c.what;
-    // su keeps the user's XDG_CONFIG_HOME: root's own home then.
-    qputenv("XDG_CONFIG_HOME", root.filePath("user/cfg").toUtf8());
-    EXPECT_EQ(settings::settingsPathFor(root.filePath("user")),
-              QFile::decodeName(getpwuid(0)->pw_dir) + "/.config/drevonix/Control.ini");
-    qunsetenv("XDG_CONFIG_HOME");
-}
-#endif
 
 }  // namespace
