@@ -105,17 +105,28 @@ private:
 };
 
 // udev and logind grant access by changing the node's owner, mode or ACL: each is an
-// attribute change, which inotify reports without anything polling.
+// attribute change, which inotify reports without anything polling. The node's folder is
+// watched, not the node: inotify needs read access to what it watches, which is just what
+// a refused node does not give.
 class AttributeWatch final : public AccessWatch {
 public:
-    AttributeWatch(int fd, std::function<void()> changed)
-        : fd_(fd), changed_(std::move(changed)), notifier_(fd, QSocketNotifier::Read) {
+    AttributeWatch(int fd, std::string name, std::function<void()> changed)
+        : fd_(fd),
+          name_(std::move(name)),
+          changed_(std::move(changed)),
+          notifier_(fd, QSocketNotifier::Read) {
         QObject::connect(&notifier_, &QSocketNotifier::activated, &notifier_, [this] {
-            // One look covers every event that is waiting.
+            // One look covers every event that is waiting; other nodes' changes are not ours.
             alignas(inotify_event) char events[4096];
-            while (::read(fd_, events, sizeof events) > 0) {
+            bool ours = false;
+            for (ssize_t n; (n = ::read(fd_, events, sizeof events)) > 0;) {
+                for (const char* p = events; p < events + n;) {
+                    const auto* e = reinterpret_cast<const inotify_event*>(p);
+                    ours = ours || (e->len && name_ == e->name);
+                    p += sizeof(inotify_event) + e->len;
+                }
             }
-            changed_();
+            if (ours) changed_();
         });
     }
     ~AttributeWatch() override {
@@ -127,6 +138,7 @@ public:
 
 private:
     int fd_;
+    std::string name_;
     std::function<void()> changed_;
     QSocketNotifier notifier_;
 };
@@ -135,13 +147,15 @@ private:
 
 std::unique_ptr<AccessWatch> watchNodeAccess(const std::string& path,
                                              std::function<void()> changed) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos || slash + 1 == path.size()) return nullptr;
     const int fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     if (fd < 0) return nullptr;
-    if (::inotify_add_watch(fd, path.c_str(), IN_ATTRIB) < 0) {
+    if (::inotify_add_watch(fd, slash ? path.substr(0, slash).c_str() : "/", IN_ATTRIB) < 0) {
         ::close(fd);
         return nullptr;
     }
-    return std::make_unique<AttributeWatch>(fd, std::move(changed));
+    return std::make_unique<AttributeWatch>(fd, path.substr(slash + 1), std::move(changed));
 }
 
 std::unique_ptr<HidConnection> adoptDeviceNode(int fd) {

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QTemporaryFile>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 
@@ -275,15 +275,22 @@ TEST_F(HidapiLibraryTest, AccessThatComesLateIsTakenWithoutAReplug) {
     EXPECT_EQ(watched(), 0u) << "the watch goes with the device";
 }
 
-// The real watch sees an attribute change (chmod here, an ACL from udev).
-TEST(NodeAccessWatch, SeesModeChanges) {
-    QTemporaryFile node;
-    ASSERT_TRUE(node.open());
+// The real watch sees an attribute change of its node (chmod here, an ACL from udev), not
+// of its neighbours, and needs no read access to the node.
+TEST(NodeAccessWatch, SeesModeChangesOfItsNode) {
+    QTemporaryDir dir;
+    const QString node = dir.filePath("hidraw0"), neighbour = dir.filePath("hidraw1");
+    ASSERT_TRUE(QFile(node).open(QIODevice::WriteOnly) &&
+                QFile(neighbour).open(QIODevice::WriteOnly));
+    ASSERT_TRUE(QFile::setPermissions(node, {}));
     int changes = 0;
-    const auto watch = watchNodeAccess(node.fileName().toStdString(), [&] { ++changes; });
-    ASSERT_TRUE(watch && node.setPermissions(QFile::ReadOwner));
+    const auto watch = watchNodeAccess(node.toStdString(), [&] { ++changes; });
+    ASSERT_TRUE(watch && QFile::setPermissions(neighbour, QFile::ReadOwner));
+    runFor(100);
+    EXPECT_EQ(changes, 0);
+    ASSERT_TRUE(QFile::setPermissions(node, QFile::ReadOwner));
     EXPECT_TRUE(waitUntil([&] { return changes == 1; }));
-    EXPECT_FALSE(watchNodeAccess("/nonexistent/hidraw9", [] {}));
+    EXPECT_FALSE(watchNodeAccess(dir.filePath("absent/hidraw9").toStdString(), [] {}));
 }
 
 TEST_F(HidapiLibraryTest, WritesAreExactly65BytesWithReportNumberZero) {
