@@ -28,8 +28,8 @@ void Application::showError(const QString& message) {
 bool Application::ask(const QString& text) {
     if (question_) return question_(title(), text);
     QMessageBox box(QMessageBox::Question, title(), text);
-    QPushButton* yes = box.addButton(QStringLiteral("Да"), QMessageBox::YesRole);
-    QPushButton* no = box.addButton(QStringLiteral("Нет"), QMessageBox::NoRole);
+    QPushButton* yes = box.addButton(tr("Да"), QMessageBox::YesRole);
+    QPushButton* no = box.addButton(tr("Нет"), QMessageBox::NoRole);
     // Running on is the safe answer: Enter and Escape keep the program.
     box.setDefaultButton(no);
     box.setEscapeButton(no);
@@ -43,7 +43,7 @@ bool Application::notify(QObject* receiver, QEvent* event) {
     } catch (const ui::EndingSaveFailed& e) {
         event->ignore();
         showError(QString::fromUtf8(e.what()));
-        if (ask(QStringLiteral("Настройки не сохранены. Завершить программу без сохранения?")))
+        if (ask(tr("Настройки не сохранены. Завершить программу без сохранения?")))
             e.endWithoutSaving();
     } catch (const std::exception& e) {
         // Ignoring the event abandons what it asked for: a close that failed to save

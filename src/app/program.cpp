@@ -51,11 +51,12 @@ int runProgram(Application& application, device::HidLibrary& hid) {
             qWarning("drevonix: the wheel buttons are typed already by %s",
                      qPrintable(holder.isEmpty() ? QStringLiteral("drevonix-cli keys") : holder));
             QMessageBox box(QMessageBox::Information, Application::title(),
-                            QStringLiteral("Кнопки руля уже переводит в нажатия клавиш "
-                                           "drevonix-cli keys. Второй экземпляр нажимал бы каждую "
-                                           "клавишу дважды, поэтому программа закрывается.\n\n"
-                                           "Чтобы работать с окном, остановите его: systemctl "
-                                           "--user stop drevonix-keys."),
+                            Application::tr("Кнопки руля уже переводит в нажатия клавиш "
+                                            "drevonix-cli keys. Второй экземпляр нажимал бы "
+                                            "каждую клавишу дважды, поэтому программа "
+                                            "закрывается.\n\nЧтобы работать с окном, "
+                                            "остановите его: systemctl --user stop "
+                                            "drevonix-keys."),
                             QMessageBox::Ok);
             box.exec();
             return 1;

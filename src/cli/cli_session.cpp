@@ -101,7 +101,7 @@ void Session::afterHook(int event, HidLibrary::Handle h) {
     switch (event) {
         case device::NotifyChanged:
             // The hook has enabled reads on the controller, if there is one.
-            if (!ready_ && panels_[0] == device::status_text::Connected &&
+            if (!ready_ && panels_[0] == device::status_text::connected() &&
                 hid_->GetHandle(device::ControllerVendorId, device::ControllerProductId) != 0)
                 ready_ = true;
             break;

@@ -1,6 +1,7 @@
 #include "demo/simulator_window.hpp"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -39,9 +40,23 @@ QLabel* valueLabel(QWidget* parent, const QString& widest) {
 }
 
 const char* const BlockFieldNames[] = {
-    "U1",         "T1",        "N1",        "N2",        "N3",       "N4",
-    "N5",         "MB SW P",   "MB SW D",   "MNT SW P",  "MNT SW D", "MNT SRS P1",
-    "MNT SRS P2", "MNT SRS D", "MNT SRS X", "MNT SRS Y", "Ignore T",
+    "U1",
+    "T1",
+    "N1",
+    "N2",
+    "N3",
+    "N4",
+    "N5",
+    "MB SW P",
+    "MB SW D",
+    "MNT SW P",
+    "MNT SW D",
+    "MNT SRS P1",
+    "MNT SRS P2",
+    "MNT SRS D",
+    "MNT SRS X",
+    "MNT SRS Y",
+    QT_TRANSLATE_NOOP("demo::SimulatorWindow", "Игнор. T"),
 };
 
 }  // namespace
@@ -59,7 +74,7 @@ int SimulatorWindow::sliderForTemperatureRaw(unsigned raw) {
 SimulatorWindow::SimulatorWindow(emulator::ControllerEmulator& emulator, QWidget* parent)
     : QWidget(parent, Qt::Window), emulator_(emulator) {
     setObjectName(QStringLiteral("SimulatorWindow"));
-    setWindowTitle(QStringLiteral("Controller simulator"));
+    setWindowTitle(tr("Симулятор контроллера"));
     // Showing up beside the main window must not take the activation from it.
     setAttribute(Qt::WA_ShowWithoutActivating);
 
@@ -85,11 +100,11 @@ SimulatorWindow::SimulatorWindow(emulator::ControllerEmulator& emulator, QWidget
 }
 
 void SimulatorWindow::buildDevices(QVBoxLayout* layout) {
-    auto* box = new QGroupBox(QStringLiteral("Plugged in"), this);
+    auto* box = new QGroupBox(tr("Подключены"), this);
     auto* v = new QHBoxLayout(box);
-    plugged_ = new QCheckBox(QStringLiteral("Controller 04D8:003F"), box);
+    plugged_ = new QCheckBox(tr("Контроллер 04D8:003F"), box);
     plugged_->setObjectName(QStringLiteral("simPlugged"));
-    otherPlugged_ = new QCheckBox(QStringLiteral("Other HID device 046D:C52B"), box);
+    otherPlugged_ = new QCheckBox(tr("Другое HID-устройство 046D:C52B"), box);
     otherPlugged_->setObjectName(QStringLiteral("simOtherPlugged"));
     v->addWidget(plugged_);
     v->addWidget(otherPlugged_);
@@ -110,7 +125,7 @@ void SimulatorWindow::buildDevices(QVBoxLayout* layout) {
 }
 
 void SimulatorWindow::buildTelemetry(QVBoxLayout* layout) {
-    auto* box = new QGroupBox(QStringLiteral("Telemetry"), this);
+    auto* box = new QGroupBox(tr("Телеметрия"), this);
     auto* grid = new QGridLayout(box);
     const auto row = [&](int r, const QString& caption, QSlider*& slider, QLabel*& label, int min,
                          int max, const QString& widest, const char* name) {
@@ -128,9 +143,9 @@ void SimulatorWindow::buildTelemetry(QVBoxLayout* layout) {
         QStringLiteral("888.88 V = 65535"), "simAcc");
     row(1, QStringLiteral("ATX"), atx_, atxValue_, AtxMin, AtxMax,
         QStringLiteral("888.88 V = 65535"), "simAtx");
-    row(2, QStringLiteral("Temperature"), temperature_, temperatureValue_, TemperatureMin,
-        TemperatureMax, QStringLiteral("-888.8 °C = 65535"), "simTemperature");
-    auto_ = new QCheckBox(QStringLiteral("auto (slow variation)"), box);
+    row(2, tr("Температура"), temperature_, temperatureValue_, TemperatureMin, TemperatureMax,
+        QStringLiteral("-888.8 °C = 65535"), "simTemperature");
+    auto_ = new QCheckBox(tr("авто (медленно меняется)"), box);
     auto_->setObjectName(QStringLiteral("simAuto"));
     grid->addWidget(auto_, 3, 1, 1, 2);
     grid->setColumnStretch(1, 1);
@@ -145,13 +160,13 @@ void SimulatorWindow::buildTelemetry(QVBoxLayout* layout) {
 }
 
 void SimulatorWindow::buildButtons(QVBoxLayout* layout) {
-    auto* box = new QGroupBox(QStringLiteral("Wheel buttons (hold with the mouse)"), this);
+    auto* box = new QGroupBox(tr("Кнопки руля (держите мышью)"), this);
     auto* v = new QVBoxLayout(box);
     auto* grid = new QGridLayout;
     constexpr int Rows = WheelButtons / 3;
     for (int i = 0; i < WheelButtons; ++i) {
         auto* button = new QPushButton(QString::number(i + 1), box);
-        button->setToolTip(QStringLiteral("Sends the code beside it while held"));
+        button->setToolTip(tr("Пока нажата, посылает код рядом с ней"));
         // The style's default button width would make the window wider than the room beside
         // the main window on a small screen.
         button->setFixedWidth(button->fontMetrics().horizontalAdvance(QStringLiteral("88")) + 20);
@@ -161,7 +176,7 @@ void SimulatorWindow::buildButtons(QVBoxLayout* layout) {
         code->setObjectName(QStringLiteral("simCode%1").arg(i + 1, 2, 10, QLatin1Char('0')));
         code->setRange(0, 0xFFFF);
         code->setValue(FirstCode + i * CodeStep);
-        code->setToolTip(QStringLiteral("The 16-bit code this button reports"));
+        code->setToolTip(tr("16-битный код этой кнопки"));
         const int r = i % Rows;
         const int c = (i / Rows) * 3;  // a gap column between the pairs
         grid->addWidget(button, r, c);
@@ -177,11 +192,11 @@ void SimulatorWindow::buildButtons(QVBoxLayout* layout) {
     v->addLayout(grid);
 
     auto* rateRow = new QHBoxLayout;
-    rateRow->addWidget(new QLabel(QStringLiteral("Rate while held"), box));
+    rateRow->addWidget(new QLabel(tr("Частота при удержании"), box));
     rate_ = new QSpinBox(box);
     rate_->setObjectName(QStringLiteral("simRate"));
     rate_->setRange(1, emulator::ControllerEmulator::MaxRate);
-    rate_->setSuffix(QStringLiteral(" reports/s"));
+    rate_->setSuffix(tr(" отчётов/с"));
     rate_->setValue(emulator_.rate());
     rateRow->addWidget(rate_);
     rateRow->addStretch(1);
@@ -190,19 +205,18 @@ void SimulatorWindow::buildButtons(QVBoxLayout* layout) {
         if (!syncing_) emulator_.setRate(value);
     });
 
-    noFocus_ = new QCheckBox(
-        QStringLiteral("Take no keyboard focus (keys go to the window in front)"), box);
+    noFocus_ = new QCheckBox(tr("Не брать фокус клавиатуры (клавиши идут переднему окну)"), box);
     noFocus_->setObjectName(QStringLiteral("simNoFocus"));
     noFocus_->setToolTip(
-        QStringLiteral("Untick to type codes and the rate from the keyboard; while ticked, use "
-                       "the arrows or the mouse wheel"));
+        tr("Снимите флажок, чтобы вводить коды и частоту с клавиатуры; пока он стоит, "
+           "пользуйтесь стрелками или колёсиком мыши"));
     v->addWidget(noFocus_);
     connect(noFocus_, &QCheckBox::clicked, this, &SimulatorWindow::setTakesNoFocus);
     layout->addWidget(box);
 }
 
 void SimulatorWindow::buildBlock(QVBoxLayout* layout) {
-    auto* box = new QGroupBox(QStringLiteral("Block stored in the controller"), this);
+    auto* box = new QGroupBox(tr("Блок, хранимый в контроллере"), this);
     auto* v = new QVBoxLayout(box);
     blockHex_ = new QLabel(box);
     blockHex_->setObjectName(QStringLiteral("simBlockHex"));
@@ -214,7 +228,10 @@ void SimulatorWindow::buildBlock(QVBoxLayout* layout) {
     for (std::size_t i = 0; i < blockValues_.size(); ++i) {
         const int r = static_cast<int>(i) % Rows;
         const int c = (static_cast<int>(i) / Rows) * 2;
-        grid->addWidget(new QLabel(QLatin1String(BlockFieldNames[i]), box), r, c);
+        grid->addWidget(
+            new QLabel(QCoreApplication::translate("demo::SimulatorWindow", BlockFieldNames[i]),
+                       box),
+            r, c);
         auto* value = new QLabel(box);
         value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         value->setMinimumWidth(value->fontMetrics().horizontalAdvance(QStringLiteral("88.88 V")));
@@ -322,7 +339,7 @@ void SimulatorWindow::refreshBlock() {
                                       : QString();
         blockValues_[i]->setText(shown.texts[i] + unit);
     }
-    blockValues_[16]->setText(shown.ignoreT ? QStringLiteral("yes") : QStringLiteral("no"));
+    blockValues_[16]->setText(shown.ignoreT ? tr("да") : tr("нет"));
 }
 
 }  // namespace demo

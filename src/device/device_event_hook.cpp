@@ -12,7 +12,7 @@ QString hex4(int v) {
 }  // namespace
 
 void showInitialStatus(StatusView& status) {
-    status.setPanelText(0, status_text::NeverConnected);
+    status.setPanelText(0, status_text::neverConnected());
     status.setPanelText(1, QString());
     status.setPanelText(2, QStringLiteral("VID"));
     status.setPanelText(3, QStringLiteral("PID"));
@@ -58,7 +58,7 @@ bool DeviceEventHook::handle(int event, HidLibrary::Handle h) {
     switch (event) {
         case NotifyPlugged: {
             if (!isController(h)) break;
-            status_.setPanelText(0, status_text::Connected);
+            status_.setPanelText(0, status_text::connected());
             status_.setPanelText(1, productName(h));
             status_.setPanelText(2, QStringLiteral("VID 0x") + hex4(ControllerVendorId));
             status_.setPanelText(3, QStringLiteral("PID 0x") + hex4(ControllerProductId));
@@ -66,7 +66,7 @@ bool DeviceEventHook::handle(int event, HidLibrary::Handle h) {
         }
         case NotifyUnplugged:
             if (!isController(h)) break;
-            status_.setPanelText(0, status_text::Disconnected);
+            status_.setPanelText(0, status_text::disconnected());
             status_.setPanelText(1, QString());
             status_.setPanelText(2, QStringLiteral("VID"));
             status_.setPanelText(3, QStringLiteral("PID"));

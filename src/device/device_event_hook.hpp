@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QObject>
 #include <QString>
@@ -31,13 +32,21 @@ public:
 };
 
 namespace status_text {
-inline const QString NeverConnected = QStringLiteral("Устройство не подключалось");
-inline const QString Connected = QStringLiteral("Устройство подключено");
-inline const QString Disconnected = QStringLiteral("Устройство отключено");
+// The window installs a translation; everything else (the CLI, tests) sees these sources.
+inline QString neverConnected() {
+    return QCoreApplication::translate("StatusBar", "Устройство не подключалось");
+}
+inline QString connected() {
+    return QCoreApplication::translate("StatusBar", "Устройство подключено");
+}
+inline QString disconnected() {
+    return QCoreApplication::translate("StatusBar", "Устройство отключено");
+}
 // The product-name panel while the attached controller's node is closed to us. The node's
 // own name: its whole path would not fit in the panel.
 inline QString accessRefused(const QString& node) {
-    return QStringLiteral("Нет доступа к %1").arg(QFileInfo(node).fileName());
+    return QCoreApplication::translate("StatusBar", "Нет доступа к %1")
+        .arg(QFileInfo(node).fileName());
 }
 }  // namespace status_text
 

@@ -59,7 +59,7 @@ void ParameterForm::Button_WriteDataClick() {
     }
     out_[IgnoreTReportByte] = view_.ignoreT() ? 1 : 0;
 
-    if (corrected) message_.show(CorrectionMessageText);
+    if (corrected) message_.show(correctionMessageText());
 
     // The message runs a nested event loop; a telemetry request sent meanwhile has set
     // bytes 0 and 1 of the shared buffer to its own command.

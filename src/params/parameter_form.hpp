@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QChar>
+#include <QCoreApplication>
 #include <QString>
 #include <array>
 #include <optional>
@@ -31,9 +32,12 @@ public:
     virtual void show(const QString& text) = 0;
 };
 
-inline const QString CorrectionMessageText = QStringLiteral(
-    "Один или несколько параметров введены с ошибками.\r\n"
-    "Исправлены и записаны значения по-умолчанию.");
+// Translated where the window has installed a translation.
+inline QString correctionMessageText() {
+    return QCoreApplication::translate("ParameterForm",
+                                       "Один или несколько параметров введены с ошибками.\r\n"
+                                       "Исправлены и записаны значения по-умолчанию.");
+}
 
 // What the form shows for a received block: eACC as "0.00", eTRM as "0", the rest as
 // decimal integers, all as they came (no range check).

@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QBrush>
+#include <QCoreApplication>
 #include <QGraphicsLayout>
 #include <QMouseEvent>
 #include <QPen>
@@ -125,13 +126,16 @@ TelemetryCharts::TelemetryCharts(
 
     QChart* c1 = Chart1->chart();
     QValueAxis* x1 = qobject_cast<QValueAxis*>(c1->axes(Qt::Horizontal).value(0));
-    Series1 = addLine(c1, x1, voltageAxis, QStringLiteral("Напряжение АСС   "), QColor(255, 0, 0));
-    Series2 = addLine(c1, x1, voltageAxis, QStringLiteral("Напряжение АТХ"), QColor(0, 128, 0));
+    Series1 =
+        addLine(c1, x1, voltageAxis, QCoreApplication::translate("Charts", "Напряжение АСС   "),
+                QColor(255, 0, 0));
+    Series2 = addLine(c1, x1, voltageAxis, QCoreApplication::translate("Charts", "Напряжение АТХ"),
+                      QColor(0, 128, 0));
 
     QChart* c2 = Chart2->chart();
     QValueAxis* x2 = qobject_cast<QValueAxis*>(c2->axes(Qt::Horizontal).value(0));
-    LineSeries1 =
-        addLine(c2, x2, temperatureAxis, QStringLiteral("Температура"), QColor(0, 0, 255));
+    LineSeries1 = addLine(c2, x2, temperatureAxis,
+                          QCoreApplication::translate("Charts", "Температура"), QColor(0, 0, 255));
 
     series_ = {Series1, Series2, LineSeries1};
 }

@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QContextMenuEvent>
+#include <QCoreApplication>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -21,25 +22,34 @@ using keymap::KeyField;
 using keymap::KeyTick;
 
 QString keyCodesInfoCaption() {
-    return QStringLiteral("Коды мультимедийных клавиш");
+    return QCoreApplication::translate("KeyCodesInfo", "Коды мультимедийных клавиш");
 }
 
 QString keyCodesInfoText() {
-    const QStringList lines = {
-        QStringLiteral("Вы можете вручную изменить параметр"),
-        QStringLiteral("Valume (Val) в файле Control.ini"),
-        QStringLiteral("Val описание"),
-        QStringLiteral("173 приглушение"),
-        QStringLiteral("174 громкость -"),
-        QStringLiteral("175 громкость +"),
-        QStringLiteral("176 следующий трек"),
-        QStringLiteral("177 предыдущий трек"),
-        QStringLiteral("178 стоп"),
-        QStringLiteral("179 плей/пауза"),
-        QStringLiteral("181 открыть плеер"),
-        QStringLiteral(" 95 спящий режим"),
+    // One text per line: a translator sees the table as the box shows it.
+    const char* const lines[] = {
+        QT_TRANSLATE_NOOP("KeyCodesInfo", "Вы можете вручную изменить параметр"),
+        QT_TRANSLATE_NOOP("KeyCodesInfo", "Valume (Val) в файле Control.ini"),
+        QT_TRANSLATE_NOOP("KeyCodesInfo", "Val описание"),
+        QT_TRANSLATE_NOOP("KeyCodesInfo", "173 приглушение"),
+        QT_TRANSLATE_NOOP("KeyCodesInfo", "174 громкость -"),
+        QT_TRANSLATE_NOOP("KeyCodesInfo", "175 громкость +"),
+        QT_TRANSLATE_NOOP("KeyCodesInfo", "176 следующий трек"),
+        QT_TRANSLATE_NOOP("KeyCodesInfo", "177 предыдущий трек"),
+        QT_TRANSLATE_NOOP("KeyCodesInfo", "178 стоп"),
+        QT_TRANSLATE_NOOP("KeyCodesInfo", "179 плей/пауза"),
+        QT_TRANSLATE_NOOP("KeyCodesInfo", "181 открыть плеер"),
+        QT_TRANSLATE_NOOP("KeyCodesInfo", " 95 спящий режим"),
     };
-    return lines.join(QLatin1Char('\r'));
+    QStringList shown;
+    for (const char* line : lines) shown << QCoreApplication::translate("KeyCodesInfo", line);
+    return shown.join(QLatin1Char('\r'));
+}
+
+QString unknownKeyText() {
+    return QCoreApplication::translate(
+        "KeyCodesInfo",
+        "Клавиша не распознана. Её код можно вписать вручную в параметр Value файла Control.ini.");
 }
 
 namespace {
@@ -162,7 +172,7 @@ bool KeyTablePage::eventFilter(QObject* watched, QEvent* event) {
                 smbKeyUp(static_cast<int>(row - rows_.begin()) + 1, vk);
             else
                 QToolTip::showText(row->smb->mapToGlobal(QPoint(0, row->smb->height())),
-                                   UnknownKeyText, row->smb);
+                                   unknownKeyText(), row->smb);
         }
     }
     return QObject::eventFilter(watched, event);

@@ -19,8 +19,7 @@ QString keyCodesInfoCaption();
 QString keyCodesInfoText();
 
 // Shown under a symbol edit when the released key has no virtual-key code we know.
-inline const QString UnknownKeyText = QStringLiteral(
-    "Клавиша не распознана. Её код можно вписать вручную в параметр Value файла Control.ini.");
+QString unknownKeyText();
 
 // The key table over the controls of the "Кнопки" page (jcodeNN, shiftNN, ctrlNN, altNN,
 // smbNN, valNN, descNN, found by name under the given widget), and the key capture of

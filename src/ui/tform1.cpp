@@ -160,8 +160,8 @@ void TForm1::narrowFontToLayout() {
 
 void TForm1::setUpTabs() {
     QTabBar* tabs = ui_->TabControl1;
-    for (const char* caption : {"Индикаторы", "Параметры", "Кнопки", "Свернуть"})
-        tabs->addTab(QString::fromUtf8(caption));
+    for (const QString& caption : {tr("Индикаторы"), tr("Параметры"), tr("Кнопки"), tr("Свернуть")})
+        tabs->addTab(caption);
     tabs->setCurrentIndex(0);
     // No page switch at start: the indicators lie in front until the user picks a tab. The
     // pages behind are hidden too, so that Tab never walks into controls nobody can see.

@@ -50,19 +50,18 @@ QString TrayIcon::openFailureMessage(const QString& path, int error) {
     switch (error) {
         case EACCES:
         case EPERM:
-            why = QStringLiteral("нет прав доступа");
+            why = tr("нет прав доступа");
             break;
         case EBUSY:
-            why = QStringLiteral("устройство занято");
+            why = tr("устройство занято");
             break;
         default:
             why = QString::fromStdString(std::generic_category().message(error));
             break;
     }
-    return QStringLiteral(
-               "Контроллер подключён (%1), но открыть его нельзя: %2. "
-               "Смотрите раздел «Permissions» в README: правило udev "
-               "60-drevonix.rules, затем переподключите контроллер.")
+    return tr("Контроллер подключён (%1), но открыть его нельзя: %2. "
+              "Смотрите раздел «Permissions» в README: правило udev "
+              "60-drevonix.rules, затем переподключите контроллер.")
         .arg(path, why);
 }
 

@@ -80,7 +80,7 @@ demo_simulator() {
     local w
     for w in $(visible_windows "$DEMO_CLASS"); do
         case "$(xdotool getwindowname "$w" 2>/dev/null)" in
-            "Controller simulator"*) echo "$w"; return 0 ;;
+            "Симулятор контроллера"* | "Controller simulator"*) echo "$w"; return 0 ;;
         esac
     done
     return 1

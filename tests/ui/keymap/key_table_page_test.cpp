@@ -193,7 +193,7 @@ TEST(KeyCapture, MenuKeyIsLearnedAndAnUnknownKeyIsTold) {
     release(Qt::Key_MonBrightnessUp);
     EXPECT_EQ(p.edit("val", 2)->text(), "93");
     EXPECT_TRUE(QToolTip::isVisible());
-    EXPECT_EQ(QToolTip::text(), ui::UnknownKeyText);
+    EXPECT_EQ(QToolTip::text(), ui::unknownKeyText());
     QToolTip::hideText();
 }
 

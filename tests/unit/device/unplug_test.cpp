@@ -59,12 +59,12 @@ struct Rig {
 
     // Waits for the plug announcement and the change that switches reads on.
     bool connected() {
-        if (!waitUntil([&] { return panels.texts[0] == status_text::Connected; })) return false;
+        if (!waitUntil([&] { return panels.texts[0] == status_text::connected(); })) return false;
         runFor(30);
         return true;
     }
     bool disconnected() {
-        return waitUntil([&] { return panels.texts[0] == status_text::Disconnected; });
+        return waitUntil([&] { return panels.texts[0] == status_text::disconnected(); });
     }
     std::size_t taps() const { return emitter.events.size() / 2; }
 };

@@ -85,7 +85,7 @@ TEST_F(HidapiFaults, ReadErrorInTheMiddleOfAHeldButton) {
     std::vector<std::int32_t> want(50);
     for (int i = 0; i < 50; ++i) want[static_cast<std::size_t>(i)] = i + 1;
     EXPECT_EQ(codes.codes, want);
-    EXPECT_EQ(panels.texts[0], status_text::Connected);
+    EXPECT_EQ(panels.texts[0], status_text::connected());
 
     // The device is still listed, so the library tells the program again after a pause:
     // reads come back on by themselves, and nothing arrives twice.
@@ -204,7 +204,7 @@ TEST_F(HidapiFaults, GarbageAtAThousandReportsASecond) {
     EXPECT_NEAR(static_cast<double>(latest.AccVolts), 7.83, 1e-9);
     EXPECT_NEAR(static_cast<double>(latest.AtxVolts), 7.88, 1e-9);
     EXPECT_NEAR(static_cast<double>(latest.TemperatureC), -10.0, 1e-9);
-    EXPECT_EQ(panels.texts[0], status_text::Connected);
+    EXPECT_EQ(panels.texts[0], status_text::connected());
     EXPECT_EQ(opens(kKeyboard), 0) << "the other device is never opened";
 }
 
