@@ -9,6 +9,7 @@
 #include "device/open_failure.hpp"
 #include "keymap/emitters/emitter_choice.hpp"
 #include "settings/settings_path.hpp"
+#include "ui/language.hpp"
 #include "ui/tform1.hpp"
 #include "ui/tray_icon.hpp"
 
@@ -18,6 +19,8 @@ void setUpApplication(QApplication& application) {
     // No display name: Qt would append it to every caption (" — Drevonix v2.2" after
     // "От автора программы"). The title is the main window's caption and the error boxes'.
     application.setApplicationVersion(QStringLiteral(DREVONIX_VERSION));
+    // Before any window exists: each takes its texts as it is built.
+    ui::useDesktopLanguage();
 }
 
 void explainOpenFailures(device::HidLibrary& hid, ui::TForm1& window) {

@@ -11,6 +11,8 @@ inline app::Application& testApp() {
     static char* argv[] = {name, nullptr};
     static auto* instance = [] {
         auto* a = new app::Application(argc, argv);
+        // The program's own texts, whatever language this machine's desktop has.
+        qputenv("DREVONIX_LANG", "ru");
         app::setUpApplication(*a);
         return a;
     }();

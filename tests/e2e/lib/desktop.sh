@@ -88,6 +88,8 @@ work_start() {
     chmod 700 "$XDG_RUNTIME_DIR"
     unset DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY QT_QPA_PLATFORM SESSION_MANAGER
     export LANG=C.UTF-8
+    # The program's own Russian unless a test asks for a language.
+    unset LANGUAGE LC_ALL LC_MESSAGES DREVONIX_LANG
 }
 
 desktop_start() {
