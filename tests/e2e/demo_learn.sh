@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Teaching a wheel button: a click in jcode05 and a held button write its code there; a
-# click in smb05 and a key write the key's character and its virtual-key code.
+# click in smb05 and a key write the key's character and its virtual-key code. On an
+# English desktop.
 . "${DREVONIX_E2E_LIB:-$(dirname "$0")/lib}/desktop.sh"
 . "$DREVONIX_E2E_LIB/demo.sh"
 
 demo_need
 desktop_start
+export LANG=en_GB.UTF-8
 demo_start
 show_main
 expect_get jcode05 1024
@@ -25,7 +27,7 @@ shot learned
 # The key-code box: its caption is the box's own text alone, and the tray icon still
 # works while the box is open.
 INFO=(456 364)
-BOX_TITLE="Коды мультимедийных клавиш"
+BOX_TITLE="Multimedia key codes"
 info_box() { dialog_window "$DEMO_CLASS" "$BOX_TITLE"; }
 click "$MAIN" "${INFO[@]}"
 wait_for "a window captioned \"$BOX_TITLE\" alone" 5 info_box

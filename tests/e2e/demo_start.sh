@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # The demo starts as the program does, as a tray icon only; a click on the icon shows the
 # main window, with the emulated controller connected, and the simulator window beside it.
+# On a German desktop: the program speaks English there, and so do its screenshots.
 . "${DREVONIX_E2E_LIB:-$(dirname "$0")/lib}/desktop.sh"
 . "$DREVONIX_E2E_LIB/demo.sh"
 
 demo_need
 desktop_start
+export LANG=de_DE.UTF-8
 demo_start
 sleep 1
 demo_main >/dev/null && fail "the main window is shown at start"
@@ -19,11 +21,13 @@ shot start
 show_main
 expect_get window.active 1
 expect_get WindowActive 1
-expect_get StatusBar.0 "Устройство подключено"
+expect_get StatusBar.0 "Device connected"
 expect_get StatusBar.1 "$PRODUCT_NAME"
 wait_for "the simulator window" 5 demo_simulator
 sleep 0.5
 read -r mx my mw mh < <(window_geometry "$MAIN")
+[ "$(xdotool getwindowname "$(demo_simulator)")" = "Controller simulator" ] ||
+    fail "the simulator is not in English"
 read -r sx sy sw sh < <(window_geometry "$(demo_simulator)")
 e2e_log "main window at $mx,$my ${mw}x$mh; simulator at $sx,$sy ${sw}x$sh"
 # Beside, not over it, and whole on the screen.

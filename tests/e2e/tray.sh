@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # The program in the tray: at start only its icon shows; left clicks on the icon show and
 # hide the window; a right click opens the menu, whose items show and hide the window and
-# end the program, which then has written its settings.
+# end the program, which then has written its settings. In English, by DREVONIX_LANG.
 . "${DREVONIX_E2E_LIB:-$(dirname "$0")/lib}/desktop.sh"
 
 [ -x "${DREVONIX_DEMO_EXE:-}" ] || skip "drevonix-demo is not built"
 desktop_start
+export DREVONIX_LANG=en
 exe=$(private_copy "$DREVONIX_DEMO_EXE")
 class=$(basename "$exe")
 ini="$(dirname "$exe")/Control.ini"
