@@ -57,7 +57,7 @@ TEST(Language, ChosenByTheDesktop) {
     for (const auto& c : cases)
         EXPECT_EQ(ui::chooseLanguage(QString::fromLatin1(c[0]).split(',', Qt::SkipEmptyParts), c[1],
                                      {"ru", "en", "de"}),
-                  c[2])
+                  QString::fromLatin1(c[2]))
             << c[0] << " " << c[1];
     EXPECT_EQ(ui::availableLanguages().join(','), "ru,en");
 }
