@@ -81,13 +81,14 @@ if missing:
     sys.exit("check-windows: not in the build, nor anything beside them: " + " ".join(missing))
 EOF
 
-extra=()
+# QCustomPlot's header (and the tests' GoogleTest) without the rest of /usr/include, which
+# is Linux's.
+mkdir "$work/include"
+ln -s /usr/include/qcustomplot.h "$work/include/"
 if [ ${#roots[@]} -gt 1 ]; then
-  # GoogleTest's headers without the rest of /usr/include, which is Linux's.
-  mkdir "$work/gtest-include"
-  ln -s /usr/include/gtest /usr/include/gmock "$work/gtest-include/"
-  extra+=(-isystem "$work/gtest-include")
+  ln -s /usr/include/gtest /usr/include/gmock "$work/include/"
 fi
+extra=(-isystem "$work/include")
 
 start=$(date +%s)
 # One compiler per source, $jobs at a time, each with its own log so the output stays whole.

@@ -24,8 +24,8 @@ set -euo pipefail
 
 # The lists the sets are made of; add a package to the list it belongs to.
 core=(
-  cmake g++ ninja-build pkg-config qt6-base-dev qt6-charts-dev libqt6charts6 libqt6opengl6-dev
-  qt6-svg-dev libxkbcommon-dev libhidapi-dev libudev-dev libxtst-dev libx11-dev libevdev-dev
+  cmake g++ ninja-build pkg-config qt6-base-dev libqcustomplot-dev qt6-svg-dev libxkbcommon-dev
+  libhidapi-dev libudev-dev libxtst-dev libx11-dev libevdev-dev
   qt6-tools-dev qt6-l10n-tools
 )
 # At run time: the SVG icon plugin (blank icons without it) and the window's fonts.

@@ -14,7 +14,6 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QWidget>
-#include <QtCharts/QChartView>
 #include <algorithm>
 #include <array>
 #include <chrono>
@@ -147,9 +146,9 @@ int main(int argc, char** argv) {
     page.resize(481, 413);
     std::array<QAbstractButton*, 3> readouts{};
     for (auto& b : readouts) b = new QPushButton(&page);
-    auto* chart1 = new QChartView(&page);
+    auto* chart1 = new QCustomPlot(&page);
     chart1->setGeometry(0, 72, 481, 169);
-    auto* chart2 = new QChartView(&page);
+    auto* chart2 = new QCustomPlot(&page);
     chart2->setGeometry(0, 240, 481, 169);
     ui::TelemetryCharts charts(chart1, chart2, readouts);
     telemetry::SampleHistories histories;

@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QPushButton>
 #include <QWidget>
-#include <QtCharts/QChartView>
 #include <optional>
 
 #include "telemetry/telemetry.hpp"
@@ -61,9 +60,9 @@ struct Page {
     Page() {
         page.resize(481, 413);
         for (int i = 0; i < 3; ++i) buttons[i] = new QPushButton(&page);
-        chart1 = new QChartView(&page);
+        chart1 = new QCustomPlot(&page);
         chart1->setGeometry(0, 72, 481, 169);
-        chart2 = new QChartView(&page);
+        chart2 = new QCustomPlot(&page);
         chart2->setGeometry(0, 240, 481, 169);
         charts.emplace(chart1, chart2,
                        std::array<QAbstractButton*, 3>{buttons[0], buttons[1], buttons[2]});
@@ -72,8 +71,8 @@ struct Page {
     }
     QWidget page;
     QPushButton* buttons[3] = {};
-    QChartView* chart1 = nullptr;
-    QChartView* chart2 = nullptr;
+    QCustomPlot* chart1 = nullptr;
+    QCustomPlot* chart2 = nullptr;
     std::optional<ui::TelemetryCharts> charts;
 };
 
@@ -117,17 +116,17 @@ void BM_TickWithChartsAndPaint(benchmark::State& state) {
 }
 BENCHMARK(BM_TickWithChartsAndPaint)->Unit(benchmark::kMicrosecond);
 
-// For comparison: the same redraw done point by point (clear, then 255 appends a series).
+// For comparison: the same redraw done point by point (clear, then 255 additions a series).
 void BM_ClearAndAppendWithCharts(benchmark::State& state) {
     Page p;
-    QLineSeries* series[] = {p.charts->Series1, p.charts->Series2, p.charts->LineSeries1};
+    QCPGraph* series[] = {p.charts->Series1, p.charts->Series2, p.charts->LineSeries1};
     long n = 0;
     for (auto _ : state) {
         ++n;
-        for (QLineSeries* s : series) {
-            s->clear();
+        for (QCPGraph* s : series) {
+            s->data()->clear();
             for (int i = 0; i < 255; ++i)
-                s->append(i, 13.0 + 0.01 * static_cast<double>((n + i) % 17));
+                s->addData(i, 13.0 + 0.01 * static_cast<double>((n + i) % 17));
         }
     }
 }

@@ -1,5 +1,6 @@
 #include "demo/window_state.hpp"
 
+#include <qcustomplot.h>
 #include <QAbstractButton>
 #include <QAbstractSpinBox>
 #include <QAction>
@@ -14,10 +15,6 @@
 #include <QTabWidget>
 #include <QTextEdit>
 #include <QWidget>
-#include <QtCharts/QChart>
-#include <QtCharts/QChartView>
-#include <QtCharts/QValueAxis>
-#include <QtCharts/QXYSeries>
 #include <algorithm>
 #include <vector>
 
@@ -54,32 +51,17 @@ StateAnswer statusPanel(QWidget* window, int index) {
     return value(labels[static_cast<std::size_t>(index)]->text());
 }
 
-QValueAxis* verticalAxis(QWidget* window, const QString& chart) {
-    auto* view = window->findChild<QChartView*>(chart);
-    if (!view || !view->chart()) return nullptr;
-    for (QAbstractAxis* axis : view->chart()->axes(Qt::Vertical))
-        if (auto* v = qobject_cast<QValueAxis*>(axis)) return v;
-    return nullptr;
+QCPAxis* verticalAxis(QWidget* window, const QString& chart) {
+    auto* plot = window->findChild<QCustomPlot*>(chart);
+    return plot ? plot->yAxis : nullptr;
 }
 
-QXYSeries* seriesAt(QWidget* window, const QString& chart, int index) {
-    auto* view = window->findChild<QChartView*>(chart);
-    if (!view || !view->chart()) return nullptr;
-    const QList<QAbstractSeries*> all = view->chart()->series();
-    if (index >= all.size()) return nullptr;
-    return qobject_cast<QXYSeries*>(all[index]);
-}
-
-QXYSeries* series(QWidget* window, const QString& name) {
-    for (QChartView* view : window->findChildren<QChartView*>()) {
-        if (!view->chart()) continue;
-        for (QAbstractSeries* s : view->chart()->series())
-            if (s->objectName() == name) return qobject_cast<QXYSeries*>(s);
+// The charts name their graphs after the series they stand for (Series1, ...).
+QCPGraph* series(QWidget* window, const QString& name) {
+    for (QCustomPlot* plot : window->findChildren<QCustomPlot*>()) {
+        for (int i = 0; i < plot->graphCount(); ++i)
+            if (plot->graph(i)->objectName() == name) return plot->graph(i);
     }
-    // Unnamed series sit where the layout puts them.
-    if (name == QLatin1String("Series1")) return seriesAt(window, QStringLiteral("Chart1"), 0);
-    if (name == QLatin1String("Series2")) return seriesAt(window, QStringLiteral("Chart1"), 1);
-    if (name == QLatin1String("LineSeries1")) return seriesAt(window, QStringLiteral("Chart2"), 0);
     return nullptr;
 }
 
@@ -92,15 +74,16 @@ StateAnswer pseudo(QWidget* window, const QString& name, bool& handled) {
         return {false, QStringLiteral("status panels are StatusBar.0 to StatusBar.4")};
     }
     if (name == QLatin1String("Chart2.min") || name == QLatin1String("Chart2.max")) {
-        QValueAxis* axis = verticalAxis(window, QStringLiteral("Chart2"));
+        QCPAxis* axis = verticalAxis(window, QStringLiteral("Chart2"));
         if (!axis) return missing(QStringLiteral("vertical axis of Chart2"));
-        return {true, number(name.endsWith(QLatin1String("min")) ? axis->min() : axis->max())};
+        const QCPRange range = axis->range();
+        return {true, number(name.endsWith(QLatin1String("min")) ? range.lower : range.upper)};
     }
     if (name.endsWith(QLatin1String(".count"))) {
         const QString seriesName = name.chopped(6);
-        QXYSeries* s = series(window, seriesName);
+        QCPGraph* s = series(window, seriesName);
         if (!s) return missing(QStringLiteral("series %1").arg(seriesName));
-        return {true, QString::number(s->count())};
+        return {true, QString::number(s->dataCount())};
     }
     if (name == QLatin1String("window.visible")) return flag(window->isVisible());
     if (name == QLatin1String("window.active")) return flag(window->isActiveWindow());

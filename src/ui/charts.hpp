@@ -1,10 +1,8 @@
 #pragma once
 
+#include <qcustomplot.h>
 #include <QObject>
 #include <QPoint>
-#include <QtCharts/QChartView>
-#include <QtCharts/QLineSeries>
-#include <QtCharts/QValueAxis>
 #include <array>
 
 #include "telemetry/telemetry_view.hpp"
@@ -21,18 +19,20 @@ inline constexpr double TemperatureAxisStartMin = -2.5;
 inline constexpr double TemperatureAxisStartMax = 2.5;
 inline constexpr int ChartLineWidth = 2;
 
-// Drag with the right or middle button moves a chart up and down; a right click without
-// a drag is left to the view, which takes it as "zoom out" after a rubber-band zoom.
+// The mouse on a chart, vertically only: a left-button drag zooms to the band it spans
+// (QCustomPlot's rubber band); a right- or middle-button drag moves the chart up and down;
+// a right click without a drag zooms out twofold. A chart that was hidden while its data
+// changed is drawn again when it shows.
 class VerticalPan : public QObject {
     Q_OBJECT
 public:
-    explicit VerticalPan(QChartView* view);
+    explicit VerticalPan(QCustomPlot* plot);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    QChartView* view_;
+    QCustomPlot* plot_;
     QPoint last_;
     bool dragging_ = false;
     bool moved_ = false;
@@ -41,11 +41,11 @@ private:
 // The two charts and the three readouts as the telemetry tick drives them.
 class TelemetryCharts : public telemetry::TelemetryView {
 public:
-    // Sets up the given views (series, axes, legend, mouse) and keeps the readout buttons.
-    TelemetryCharts(QChartView* Chart1, QChartView* Chart2,
+    // Sets up the given plots (graphs, axes, legend, mouse) and keeps the readout buttons.
+    TelemetryCharts(QCustomPlot* Chart1, QCustomPlot* Chart2,
                     const std::array<QAbstractButton*, telemetry::ReadoutCount>& readouts);
     // The same, with the readouts looked up by name (Button1..Button3) under `page`.
-    TelemetryCharts(QChartView* Chart1, QChartView* Chart2, QWidget* page);
+    TelemetryCharts(QCustomPlot* Chart1, QCustomPlot* Chart2, QWidget* page);
 
     void setReadoutCaption(int readout, const QString& text) override;
     double temperatureAxisMax() const override;
@@ -53,15 +53,15 @@ public:
     void setTemperatureAxisMax(double value) override;
     void replaceSeries(int series, const QList<QPointF>& points) override;
 
-    QLineSeries* Series1 = nullptr;
-    QLineSeries* Series2 = nullptr;
-    QLineSeries* LineSeries1 = nullptr;
-    QValueAxis* voltageAxis = nullptr;
-    QValueAxis* temperatureAxis = nullptr;
+    QCPGraph* Series1 = nullptr;
+    QCPGraph* Series2 = nullptr;
+    QCPGraph* LineSeries1 = nullptr;
+    QCPAxis* voltageAxis = nullptr;
+    QCPAxis* temperatureAxis = nullptr;
 
 private:
     std::array<QAbstractButton*, telemetry::ReadoutCount> readouts_{};
-    std::array<QLineSeries*, telemetry::SeriesCount> series_{};
+    std::array<QCPGraph*, telemetry::SeriesCount> series_{};
 };
 
 }  // namespace ui

@@ -5,7 +5,7 @@
 
 namespace ui {
 
-TelemetryPage::TelemetryPage(QWidget* page, QChartView* Chart1, QChartView* Chart2,
+TelemetryPage::TelemetryPage(QWidget* page, QCustomPlot* Chart1, QCustomPlot* Chart2,
                              device::HidLibrary& hid, device::Report& OutReport,
                              const device::Measurements& LatestMeasurements)
     : charts_(Chart1, Chart2, page), telemetry_(hid, OutReport, LatestMeasurements, charts_) {}

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QChar>
-#include <QtCharts/QChartView>
 
 #include "device/hid_library.hpp"
 #include "device/reports.hpp"
@@ -17,7 +16,7 @@ namespace ui {
 class TelemetryPage {
 public:
     // `page` holds Button1..Button3; Chart1 and Chart2 are set up here.
-    TelemetryPage(QWidget* page, QChartView* Chart1, QChartView* Chart2, device::HidLibrary& hid,
+    TelemetryPage(QWidget* page, QCustomPlot* Chart1, QCustomPlot* Chart2, device::HidLibrary& hid,
                   device::Report& OutReport, const device::Measurements& LatestMeasurements);
 
     // One tick, with the decimal separator of the user's locale.

@@ -1,5 +1,6 @@
 // The control socket over the real main window and the emulated controller: every
 // command through a real local socket, answers in order, bad input, several clients.
+#include <qcustomplot.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -15,8 +16,6 @@
 #include <QProcess>
 #include <QStatusBar>
 #include <QTemporaryDir>
-#include <QtCharts/QChartView>
-#include <QtCharts/QValueAxis>
 #include <QtTest>
 #include <memory>
 
@@ -221,12 +220,9 @@ private slots:
         QVERIFY(ignoreT && jcode05);
         ignoreT->setChecked(true);
         jcode05->setText(QStringLiteral("700"));
-        QValueAxis* axis = nullptr;
-        for (QAbstractAxis* a :
-             form_->findChild<QChartView*>(QStringLiteral("Chart2"))->chart()->axes(Qt::Vertical))
-            axis = qobject_cast<QValueAxis*>(a);
-        QVERIFY(axis);
-        axis->setRange(-7.5, 42.25);
+        auto* chart2 = form_->findChild<QCustomPlot*>(QStringLiteral("Chart2"));
+        QVERIFY(chart2);
+        chart2->yAxis->setRange(-7.5, 42.25);
         struct Case {
             const char* command;
             const char* answer;

@@ -16,7 +16,6 @@
 #include <QTextBlock>
 #include <QTimer>
 #include <QWheelEvent>
-#include <QtCharts/QChartView>
 #include <QtTest>
 #include <memory>
 
@@ -199,8 +198,8 @@ private slots:
         add("Label1", "QLabel", "Panel1", QRect(32, 56, 88, 13), s("Напряжение АСС"));
         add("Label2", "QLabel", "Panel1", QRect(192, 56, 88, 13), s("Напряжение АTX"));
         add("Label3", "QLabel", "Panel1", QRect(368, 56, 67, 13), s("Температура"));
-        add("Chart1", "QChartView", "Panel1", QRect(0, 72, 481, 169), QString());
-        add("Chart2", "QChartView", "Panel1", QRect(0, 240, 481, 169), QString());
+        add("Chart1", "QCustomPlot", "Panel1", QRect(0, 72, 481, 169), QString());
+        add("Chart2", "QCustomPlot", "Panel1", QRect(0, 240, 481, 169), QString());
         // Parameters
         add("Memo1", "QPlainTextEdit", "Panel2", QRect(8, 8, 425, 233), Memo1Text);
         add("eACC", "QLineEdit", "Panel2", QRect(424, 3, 41, 21), s("12"));
