@@ -87,7 +87,7 @@ build() {
     shift 2
     [ -e "$prefix/.done-$name" ] && return 0
     say "configuring $name"
-    rm -rf "$work"
+    # A build that stopped half-way (a session ended, a mended source) goes on from there.
     local started=$SECONDS
     cmake -S "$dir" -B "$work" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
         -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" "${launcher[@]}" "$@" \
@@ -113,6 +113,11 @@ build() {
 
 started=$SECONDS
 qtbase=$(source_of qt6-base)
+# Qt 6.4's print engine calls the DirectWrite font engine whenever DirectWrite is on, but
+# Gui only builds that engine together with Direct2D, which we leave out: the print engine
+# then fails to link. It takes the DirectWrite path only where Gui has it.
+sed -i 's/^#if QT_CONFIG(directwrite)$/#if QT_CONFIG(directwrite) \&\& QT_CONFIG(direct2d)/' \
+    "$qtbase/src/printsupport/platform/windows/qprintengine_win.cpp"
 hidapi=$(source_of hidapi)
 googletest=$(source_of googletest)
 qcustomplot=$(source_of qcustomplot)
@@ -131,8 +136,8 @@ build qtbase "$qtbase" \
     -DFEATURE_jpeg=OFF -DFEATURE_gif=OFF -DFEATURE_ssl=OFF
 build hidapi "$hidapi" -DBUILD_SHARED_LIBS=ON -DHIDAPI_BUILD_HIDTEST=OFF
 build googletest "$googletest" -DBUILD_SHARED_LIBS=OFF -Dgtest_force_shared_crt=ON
-# QCustomPlot's source has no build of its own: one file, one DLL, a small CMake package.
-build qcustomplot "$src/cmake/qcustomplot" -DQCUSTOMPLOT_SOURCE="$qcustomplot"
+# Debian's build of QCustomPlot: the QCustomPlotQt6 package that Linux's -dev has too.
+build qcustomplot "$qcustomplot" -DUSE_QT_VERSION=6
 
 touch "$prefix/.complete"
 say "done in $((SECONDS - started)) s: $prefix"

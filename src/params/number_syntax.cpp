@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 
 namespace params {
@@ -79,6 +80,15 @@ std::optional<long double> parseNumber(QStringView text, QChar decimalSeparator)
     if (pointShift > 5000) return std::nullopt;
     if (pointShift < -5000) return negative ? -0.0L : 0.0L;
 
+#ifdef __MINGW32__
+    // mingw's from_chars reads a long double only within the range of a double; its strtold
+    // reads all of it. Digits and exponent only, so no locale's decimal point is involved.
+    const std::string canonical =
+        digits + "e" + std::to_string(pointShift - static_cast<std::int64_t>(digits.size()));
+    char* end = nullptr;
+    long double value = std::strtold(canonical.c_str(), &end);
+    if (end != canonical.c_str() + canonical.size()) return std::nullopt;
+#else
     const std::string canonical = "0." + digits + "e" + std::to_string(pointShift);
     long double value = 0;
     const auto [end, ec] =
@@ -89,6 +99,7 @@ std::optional<long double> parseNumber(QStringView text, QChar decimalSeparator)
     } else if (ec != std::errc() || end != canonical.data() + canonical.size()) {
         return std::nullopt;
     }
+#endif
     if (!std::isfinite(value)) return std::nullopt;
     return negative ? -value : value;
 }

@@ -4,13 +4,13 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QGroupBox>
+#include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStatusBar>
-#include <QSvgRenderer>
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QTextBlock>
@@ -395,7 +395,8 @@ private slots:
         panels->setPanelText(-1, QStringLiteral("x"));
         QCOMPARE(panels->panelText(4), QString());
         // What a panel cuts off is in its tooltip; what fits has none.
-        panels->setPanelText(1, QStringLiteral("Нет доступа к /dev/hidraw12345678"));
+        panels->setPanelText(
+            1, QStringLiteral("Нет доступа к \\\\?\\hid#vid_04d8&pid_003f#7&1a2b3c&0&0000"));
         QCOMPARE(panels->panel(1)->toolTip(), panels->panelText(1));
         panels->setPanelText(1, QStringLiteral("Нет доступа к hidraw12"));
         QCOMPARE(panels->panel(1)->toolTip(), QString());
@@ -543,12 +544,12 @@ private slots:
             QSize size;
         };
         for (const Picture& p :
-             {Picture{":/pictures/drevonix.svg", {32, 32}},
-              Picture{":/pictures/restore.svg", {14, 14}}, Picture{":/pictures/hide.svg", {14, 14}},
-              Picture{":/pictures/exit.svg", {16, 16}}, Picture{":/pictures/info.svg", {32, 32}}}) {
-            QSvgRenderer renderer(QString::fromLatin1(p.path));
-            QVERIFY2(renderer.isValid(), p.path);
-            QCOMPARE(renderer.defaultSize(), p.size);
+             {Picture{":/pictures/drevonix", {32, 32}}, Picture{":/pictures/restore", {14, 14}},
+              Picture{":/pictures/hide", {14, 14}}, Picture{":/pictures/exit", {16, 16}},
+              Picture{":/pictures/info", {32, 32}}}) {
+            QImageReader reader(QString::fromLatin1(p.path));
+            QVERIFY2(reader.canRead(), p.path);
+            QCOMPARE(reader.size(), p.size);
         }
         auto* info = control<QPushButton>("info");
         QVERIFY(!info->icon().isNull());

@@ -50,8 +50,15 @@ CliRun cli(const QStringList& args, int timeoutMs = 15000,
     }
     r.elapsedMs = clock.elapsed();
     r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
-    r.out = p.readAllStandardOutput().toStdString();
-    r.err = p.readAllStandardError().toStdString();
+    QByteArray out = p.readAllStandardOutput();
+    QByteArray err = p.readAllStandardError();
+#ifdef Q_OS_WIN
+    // A Windows console program ends its lines with CR LF.
+    out.replace("\r\n", "\n");
+    err.replace("\r\n", "\n");
+#endif
+    r.out = out.toStdString();
+    r.err = err.toStdString();
     return r;
 }
 
