@@ -82,9 +82,11 @@ bool keepOwner(int fd, const struct stat& old) {
 #endif
 
 #ifdef Q_OS_UNIX
-bool writeAll(int fd, const char* bytes, qint64 size, off_t at) {
+// All of `size` bytes at `at` through pread or pwrite, past interruptions and short counts.
+template <class Bytes, class Call>
+bool wholly(Call call, int fd, Bytes* bytes, qint64 size, off_t at) {
     while (size > 0) {
-        const ssize_t n = ::pwrite(fd, bytes, static_cast<size_t>(size), at);
+        const ssize_t n = call(fd, bytes, static_cast<size_t>(size), at);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false;
         bytes += n;
@@ -93,19 +95,11 @@ bool writeAll(int fd, const char* bytes, qint64 size, off_t at) {
     }
     return true;
 }
-#endif
-
-#ifdef Q_OS_UNIX
+bool writeAll(int fd, const char* bytes, qint64 size, off_t at) {
+    return wholly(::pwrite, fd, bytes, size, at);
+}
 bool readAll(int fd, char* bytes, qint64 size) {
-    for (off_t at = 0; size > 0;) {
-        const ssize_t n = ::pread(fd, bytes, static_cast<size_t>(size), at);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        bytes += n;
-        size -= n;
-        at += n;
-    }
-    return true;
+    return wholly(::pread, fd, bytes, size, 0);
 }
 #endif
 
