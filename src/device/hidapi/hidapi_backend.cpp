@@ -3,6 +3,9 @@
 
 #include <hidapi.h>
 
+#include <QCoreApplication>
+#include <QString>
+
 #include <cerrno>
 
 #include "device/hidapi/device_io.hpp"
@@ -32,7 +35,13 @@ private:
 
 class HidapiBackend final : public HidBackend {
 public:
-    HidapiBackend() : initialised_(hid_init() == 0) {}
+    HidapiBackend() : initialised_(hid_init() == 0) {
+        // Without it no controller is ever found: say why, or "not connected" hides it.
+        if (!initialised_)
+            qWarning("%s: the HID library did not start: %s",
+                     qPrintable(QCoreApplication::applicationName()),
+                     qPrintable(QString::fromWCharArray(hid_error(nullptr))));
+    }
     ~HidapiBackend() override {
         if (initialised_) hid_exit();
     }
