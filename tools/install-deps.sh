@@ -14,7 +14,8 @@
 #             clang-format for the format check, mingw-w64 (and python3 to read the build's
 #             compile commands) for the Windows compile check, qemu and busybox-static
 #             for the kernel lane (tools/kernel-lane.sh; the kernel and udev it fetches
-#             itself, into a cache, and never installs), and the windows set
+#             itself, into a cache, and never installs), acl, xinit and python3-xdg for
+#             its systemd boot (getfacl, startx, openbox's autostart), and the windows set
 #   windows   the Windows build (tools/windows-deps.sh, tools/package-windows.sh): mingw-w64,
 #             wine, ccache, the icon tools, and a deb-src entry for the archive already in
 #             use, so that apt-get source fetches Qt, QCustomPlot, hidapi and GoogleTest
@@ -36,6 +37,7 @@ test=(
   libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool trayer openbox x11-utils
   x11-xserver-utils x11-xkb-utils imagemagick e2fsprogs clang libclang-rt-14-dev umockdev
   libumockdev-dev clang-format g++-mingw-w64-x86-64 python3 qemu-system-x86 busybox-static
+  acl xinit python3-xdg
 )
 
 lists_of() {

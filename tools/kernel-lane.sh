@@ -6,12 +6,18 @@
 # tests/kernel/kernel_controller (our ControllerEmulator on /dev/hidg0) answers on the
 # controller's side of the wire.
 #
-#   tools/kernel-lane.sh run [--build DIR] [--results DIR] [CHECK...]
+#   tools/kernel-lane.sh run [--systemd] [--build DIR] [--results DIR] [CHECK...]
 #       boots once and runs the checks (all of tests/kernel/checks/, or the named ones),
 #       one verdict each in RESULTS/results/NAME ("pass", "fail: why", "skip: why"),
 #       each check's output in RESULTS/logs/NAME.log, the console in RESULTS/console.log
 #   tools/kernel-lane.sh shell [--build DIR]
 #       the same guest with the gadget plugged in and an interactive shell (exit ends it)
+#
+# --systemd boots as a car computer does instead: the host's root read-only under a tmpfs
+# overlay, systemd as PID 1, a display device (shown nowhere) for tty1 and seat0, user
+# kiosk logged in on tty1 by getty; tests/kernel/systemd/ installs the package
+# (DREVONIX_DEB, or tools/package.sh builds it) and checks its rule, user service and
+# autostart entry there (tests/kernel/guest/systemd-prepare.sh sets the image up).
 #   tools/kernel-lane.sh fetch
 #       only downloads and unpacks the kernel and udev into the cache
 #
@@ -34,18 +40,21 @@ mode=${1:-}
 [ $# -gt 0 ] && shift
 build=$src/build
 results=
+systemd=
 checks=()
 while [ $# -gt 0 ]; do
     case "$1" in
         --build) build=$(cd "$2" && pwd); shift 2 ;;
         --results) results=$2; shift 2 ;;
+        --systemd) systemd=1; shift ;;
         -*) echo "kernel-lane.sh: unknown option $1" >&2; exit 2 ;;
         *) checks+=("$1"); shift ;;
     esac
 done
 results=${results:-$build/kernel-lane}
 cache=${DREVONIX_KERNEL_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/drevonix-kernel}
-limit=${DREVONIX_KERNEL_TIMEOUT:-300}
+limit=${DREVONIX_KERNEL_TIMEOUT:-${systemd:+900}}
+limit=${limit:-300}
 
 say() { printf 'kernel-lane: %s\n' "$*" >&2; }
 skip() {
@@ -133,7 +142,7 @@ make_initramfs() {
         skip "busybox is not the static one (apt-get install busybox-static)" ;;
     esac
     local order=()
-    for path in $(module_order virtio_pci 9pnet_virtio 9p); do
+    for path in $(module_order virtio_pci 9pnet_virtio 9p overlay); do
         mkdir -p "$dir/modules/$(dirname "$path")"
         cp "$kdir/lib/modules/$kver/$path" "$dir/modules/$path"
         order+=("$path")
@@ -171,17 +180,32 @@ boot() {
             "${DREVONIX_EXE:-$build/bin/drevonix}" "${DREVONIX_CLI_EXE:-$build/bin/drevonix-cli}" \
             "${KERNEL_CONTROLLER_EXE:-$build/tests/kernel/kernel_controller}"
     } >"$results/lane.env"
+    local machine=(-display none) append=(drevonix.stage2="$src/tests/kernel/guest/stage2.sh")
+    if [ -n "$systemd" ]; then
+        mkdir -p "$results/deb"
+        if [ -n "${DREVONIX_DEB:-}" ]; then
+            cp "$DREVONIX_DEB" "$results/deb/"
+        else
+            say "building the package (tools/package.sh)"
+            "$src/tools/package.sh" "$results/deb" >"$results/package.log" 2>&1 ||
+                { say "FAIL: tools/package.sh failed (see $results/package.log)"; return 1; }
+        fi
+        # The display device gives the guest its consoles and seat0; nothing is shown.
+        machine=(-vga std -display none)
+        append=(drevonix.prepare="$src/tests/kernel/guest/systemd-prepare.sh"
+            systemd.unit=multi-user.target systemd.getty_auto=0)
+    fi
 
     local serial=(-chardev "stdio,id=console,signal=off,logfile=$results/console.log" -serial chardev:console)
     local run=(timeout -k 10 "$limit") input=/dev/null
     # The shell is the developer's: their terminal, and no time limit.
     if [ "$guest_mode" = shell ]; then run=() input=/dev/stdin; fi
-    say "booting $kpackage (TCG, 2 vCPUs, 1 GiB)"
+    say "booting $kpackage (TCG, 2 vCPUs, 1 GiB${systemd:+, systemd})"
     local started=$SECONDS rc=0
     "${run[@]}" qemu-system-x86_64 -accel tcg,thread=multi -smp 2 -m 1024 \
-        -nodefaults -no-user-config -display none -no-reboot \
+        -nodefaults -no-user-config "${machine[@]}" -no-reboot \
         -kernel "$kdir/boot/vmlinuz-$kver" -initrd "$work/initramfs.gz" \
-        -append "console=ttyS0 panic=1 quiet loglevel=4 no_timer_check drevonix.stage2=$src/tests/kernel/guest/stage2.sh drevonix.lane=$results" \
+        -append "console=ttyS0 panic=1 quiet loglevel=4 no_timer_check ${append[*]}" \
         -virtfs "local,path=/,mount_tag=hostroot,security_model=none,readonly=on,multidevs=remap" \
         -virtfs "local,path=$results,mount_tag=lane,security_model=none,multidevs=remap" \
         "${serial[@]}" <"$input" || rc=$?

@@ -10,6 +10,13 @@ options=(-G Ninja -DDREVONIX_WERROR=ON -DDREVONIX_PROGRAMS_ONLY=OFF -DDREVONIX_M
 command -v ccache >/dev/null 2>&1 && options+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 cmake -S . -B build "${options[@]}"
 cmake --build build
+# The .deb from its own configuration (build-package), and lintian on it; the kernel lane's
+# systemd boot installs this very file.
+package_out=$(mktemp -d)
+trap 'rm -rf "$package_out"' EXIT
+tools/package.sh "$package_out"
+DREVONIX_DEB=$(ls "$package_out"/drevonix_*.deb)
+export DREVONIX_DEB
 # Green only when every test ran: a skipped test fails the run, named.
 tools/ctest-all-ran.sh --test-dir build --output-on-failure -j2 --timeout 300
 # The Windows build (Qt for Windows from the cache, or built into it once per machine: the
@@ -19,7 +26,3 @@ tools/test-windows.sh build-windows
 # fuzz targets, 30 s each, in their own clang configuration (build-fuzz).
 tools/test-sanitizers.sh
 tools/test-fuzz.sh
-# The .deb from its own configuration (build-package), and lintian on it.
-package_out=$(mktemp -d)
-trap 'rm -rf "$package_out"' EXIT
-tools/package.sh "$package_out"

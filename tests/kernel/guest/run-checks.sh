@@ -1,10 +1,10 @@
 #!/bin/bash
-# Runs the checks of tests/kernel/checks/ in name order (or those named in LANE_CHECKS),
+# Runs the checks of tests/kernel/checks/ (or LANE_CHECK_DIR) in name order (or those named in LANE_CHECKS),
 # each in its own bash with a time limit, its output in $LANE/logs/NAME.log and its
 # verdict in $LANE/results/NAME. Before each check the controller is plugged in again.
 . "$KERNEL_LIB/gadget.sh"
 mkdir -p "$LANE/results" "$LANE/logs"
-for script in "$SRC"/tests/kernel/checks/*.sh; do
+for script in "${LANE_CHECK_DIR:-$SRC/tests/kernel/checks}"/*.sh; do
     file=$(basename "$script" .sh)
     name=${file#[0-9][0-9]-}
     name=${name//-/_}
