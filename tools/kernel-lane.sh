@@ -157,9 +157,11 @@ boot() {
     local guest_mode=$1
     command -v qemu-system-x86_64 >/dev/null ||
         skip "qemu-system-x86_64 is not installed (apt-get install qemu-system-x86)"
-    local exe
-    for exe in "${DREVONIX_EXE:-$build/bin/drevonix}" "${DREVONIX_CLI_EXE:-$build/bin/drevonix-cli}" \
-        "${KERNEL_CONTROLLER_EXE:-$build/tests/kernel/kernel_controller}"; do
+    local exe exes=("${KERNEL_CONTROLLER_EXE:-$build/tests/kernel/kernel_controller}")
+    # The systemd boot runs the package's programs.
+    [ -n "$systemd" ] ||
+        exes+=("${DREVONIX_EXE:-$build/bin/drevonix}" "${DREVONIX_CLI_EXE:-$build/bin/drevonix-cli}")
+    for exe in "${exes[@]}"; do
         [ -x "$exe" ] || skip "$exe is not built"
     done
     fetch

@@ -7,7 +7,7 @@ export LANE=/run/lane KERNEL_LIB=$SRC/tests/kernel/guest MODDIR=$KDIR/lib/module
 echo "kernel-lane: systemd up after $(cut -d' ' -f1 /proc/uptime) s"
 if gadget_create; then
     echo "kernel-lane: the gadget is $(hidraw_node) after $(cut -d' ' -f1 /proc/uptime) s"
-    LANE_CHECK_DIR=$SRC/tests/kernel/systemd CHECK_TIMEOUT=${CHECK_TIMEOUT:-300} bash "$KERNEL_LIB/run-checks.sh"
+    LANE_CHECK_DIR=$SRC/tests/kernel/systemd CHECK_TIMEOUT=${CHECK_TIMEOUT:-600} bash "$KERNEL_LIB/run-checks.sh"
 else
     echo "kernel-lane: FAIL: no gadget"
 fi

@@ -15,7 +15,7 @@ tar -C "$UDEVDIR" -c bin lib etc usr | tar -C / -x --keep-directory-symlink
 ln -sfn "$KDIR/lib/modules/$KVER" "/lib/modules/$KVER"
 
 # man-db's index is no part of this, and slow in the guest: off, as many images have it.
-echo "man-db man-db/auto-update boolean false" | debconf-set-selections
+rm -f /var/lib/man-db/auto-update
 
 useradd --create-home --shell /bin/bash kiosk
 # Its key table: wheel code 700 types X.
