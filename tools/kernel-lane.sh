@@ -195,7 +195,7 @@ boot() {
         # The display device gives the guest its consoles and seat0; nothing is shown.
         machine=(-vga std -display none)
         append=(drevonix.prepare="$src/tests/kernel/guest/systemd-prepare.sh"
-            systemd.unit=multi-user.target systemd.getty_auto=0)
+            systemd.unit=multi-user.target systemd.getty_auto=0 systemd.show_status=false)
     fi
 
     local serial=(-chardev "stdio,id=console,signal=off,logfile=$results/console.log" -serial chardev:console)

@@ -26,11 +26,11 @@ node_absent() { ! node_present; }
 # A real plug and unplug: the gadget bound to the dummy UDC or not.
 plug() {
     ls /sys/class/udc >"$GADGET/UDC"
-    wait_until 10 node_present
+    wait_until 30 node_present
 }
 unplug() {
     echo "" >"$GADGET/UDC"
-    wait_until 10 node_absent
+    wait_until 30 node_absent
 }
 plugged() { [ -n "$(cat "$GADGET/UDC")" ]; }
 

@@ -9,7 +9,8 @@ if gadget_create; then
     echo "kernel-lane: the gadget is $(hidraw_node) after $(cut -d' ' -f1 /proc/uptime) s"
     LANE_CHECK_DIR=$SRC/tests/kernel/systemd CHECK_TIMEOUT=${CHECK_TIMEOUT:-600} bash "$KERNEL_LIB/run-checks.sh"
 else
-    echo "kernel-lane: FAIL: no gadget"
+    echo "kernel-lane: FAIL: no gadget (UDC \"$(cat "$GADGET/UDC" 2>&1)\", udc $(ls /sys/class/udc 2>&1)," \
+        "hidraw $(ls /sys/class/hidraw 2>&1), modules $(ls /sys/module | grep -E 'hcd|hid|composite|configfs' | tr '\n' ' '))"
 fi
 echo "kernel-lane: powering off after $(cut -d' ' -f1 /proc/uptime) s"
 systemctl poweroff --no-block

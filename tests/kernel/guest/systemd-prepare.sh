@@ -12,8 +12,11 @@ set +a
 # udev as its package puts it in place (never installed on the host: its postinst would
 # start udevd there); the kernel's modules where modprobe looks for them.
 tar -C "$UDEVDIR" -c bin lib etc usr | tar -C / -x --keep-directory-symlink
-ln -sfn "$KDIR/lib/modules/$KVER" "/lib/modules/$KVER"
+mkdir -p /lib/modules && ln -sfn "$KDIR/lib/modules/$KVER" "/lib/modules/$KVER"
 
+# The host's /tmp is in sight (a clone under /tmp stays usable): systemd-tmpfiles must not
+# empty it at boot, which also takes minutes over 9p.
+: >/etc/tmpfiles.d/tmp.conf
 # man-db's index is no part of this, and slow in the guest: off, as many images have it.
 rm -f /var/lib/man-db/auto-update
 
