@@ -5,7 +5,7 @@
 guest_work_start
 deb=$(ls "$LANE"/deb/drevonix_*.deb) || fail "no package in $LANE/deb"
 cp "$deb" /root/
-cd /root && apt-get install -y --no-download "./$(basename "$deb")" >"$WORK/apt.log" 2>&1 ||
+cd /root && apt-get install -y "./$(basename "$deb")" >"$WORK/apt.log" 2>&1 ||
     fail "apt-get install: $(tail -n3 "$WORK/apt.log")"
 node=$(hidraw_node) || fail "no hidraw node for the controller"
 for dev in "$node" /dev/uinput; do

@@ -21,7 +21,7 @@ for f in /usr/lib/udev/rules.d/60-drevonix.rules /etc/xdg/autostart/drevonix.des
     [ -e "$f" ] && fail "$f is still there after the purge"
 done
 
-cd /root && apt-get install -y --no-download ./drevonix_*.deb >"$WORK/apt.log" 2>&1 ||
+cd /root && apt-get install -y ./drevonix_*.deb >"$WORK/apt.log" 2>&1 ||
     fail "installing again: $(tail -n3 "$WORK/apt.log")"
 wait_until 30 kiosk_acl "$node" || fail "installed again, kiosk has no ACL on $node"
 e2e_log PASS
