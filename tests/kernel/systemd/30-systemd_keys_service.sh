@@ -65,8 +65,8 @@ sleep 1.6
 uinput_press || fail "after the reload: $(cat "$WORK/keys.why")"
 
 kctl stop drevonix-keys.service
-status=$(kctl show -p ExecMainStatus -p Result --value drevonix-keys.service | tr '\n' ' ')
-[ "$status" = "0 success " ] || fail "stopped with status and result $status"
+status=$(kctl show -p ExecMainStatus --value drevonix-keys.service)/$(kctl show -p Result --value drevonix-keys.service)
+[ "$status" = 0/success ] || fail "stopped with status/result $status"
 keys_journal >"$WORK/journal.log"
 e2e_log "the service's journal:"
 e2e_log "$(cat "$WORK/journal.log")"

@@ -11,8 +11,9 @@ setfacl -x u:kiosk "$node" || fail "cannot take kiosk's ACL entry from $node"
 mark=$(journal_mark)
 kctl start drevonix-keys.service || fail "the service did not start"
 wait_for "its word that the node is refused" 60 keys_said "found the controller at $node but may not open it" "$mark"
+keys_said "no controller attached" "$mark" && fail "it says no controller is attached while it is refused"
 pid=$(kctl show -p MainPID --value drevonix-keys.service)
-watches_a_node "$pid" || fail "nothing watches the refused node"
+watches_a_node "$pid" || fail "nothing watches the refused node: $(ls -l /proc/$pid/fd | tail -n +2 | awk '{ print $NF }' | tr '\n' ' '); $(getfacl -cp "$node" | tr '\n' ' '); $(keys_journal "$mark" | tr '\n' '|')"
 
 udevadm trigger --action=change "$node"
 wait_for "the service typing" 30 keys_said "typing the wheel buttons of" "$mark"

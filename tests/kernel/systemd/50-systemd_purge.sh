@@ -12,7 +12,7 @@ udevadm trigger --action=change "$node" /dev/uinput
 udevadm settle --timeout=30
 for dev in "$node" /dev/uinput; do
     getfacl -p "$dev" >>"$WORK/getfacl.log" 2>&1
-    kiosk_acl "$dev" && fail "kiosk keeps its ACL on $dev after the purge: $(tr '\n' ' ' <"$WORK/getfacl.log")"
+    kiosk_acl "$dev" && fail "kiosk keeps its ACL on $dev after the purge: $(tr '\n' ' ' <"$WORK/getfacl.log"); $(udevadm info -q property "$dev" | grep TAGS | tr '\n' ' '); $(grep -i -A3 'removing\|purging' "$WORK/purge.log" | tr '\n' ' ')"
 done
 e2e_log "$(cat "$WORK/getfacl.log")"
 ours=$(pgrep -a -x 'drevonix(-cli)?')

@@ -12,7 +12,7 @@ setfacl -x u:kiosk "$node" || fail "cannot take kiosk's ACL entry from $node"
 xlog=/run/lane-x/x.log
 timeout 20 sh -c 'echo start >/run/lane-startx' || fail "kiosk's login shell does not wait to start X"
 pid_of_drevonix() { pgrep -u kiosk -x drevonix; }
-wait_for "drevonix started by the autostart entry" 300 pid_of_drevonix
+wait_until 300 pid_of_drevonix || fail "no drevonix after startx: $(tail -n 20 "$xlog" 2>&1 | tr '\n' '|'); kiosk runs: $(ps -u kiosk -o args= | tr '\n' '|')"
 pid=$(pid_of_drevonix)
 e2e_log "drevonix $pid: $(tr '\0' ' ' <"/proc/$pid/cmdline"), parent $(ps -o args= -p "$(ps -o ppid= -p "$pid")")"
 late_access() {
