@@ -8,6 +8,7 @@ guest_work_start
 node=$(hidraw_node) || fail "no hidraw node for the controller"
 kctl disable --now drevonix-keys.service >"$WORK/disable.log" 2>&1 || fail "disable --now: $(cat "$WORK/disable.log")"
 apt-get purge -y drevonix >"$WORK/purge.log" 2>&1 || fail "apt-get purge: $(tail -n3 "$WORK/purge.log")"
+e2e_log "right after the purge: $(getfacl -cp "$node" | tr '\n' ' '); $(udevadm info -q property "$node" | grep TAGS | tr '\n' ' ')"
 udevadm trigger --action=change "$node" /dev/uinput
 udevadm settle --timeout=30
 for dev in "$node" /dev/uinput; do

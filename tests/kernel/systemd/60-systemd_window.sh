@@ -6,6 +6,8 @@
 . "$KERNEL_LIB/guest.sh"
 . "$KERNEL_LIB/systemd.sh"
 guest_work_start
+# Installed again by the purge check; not there when that check failed half-way.
+[ -x /usr/bin/drevonix ] || (cd /root && apt-get install -y ./drevonix_*.deb >"$WORK/apt.log" 2>&1)
 controller_start
 node=$(hidraw_node) || fail "no hidraw node for the controller"
 setfacl -x u:kiosk "$node" || fail "cannot take kiosk's ACL entry from $node"
