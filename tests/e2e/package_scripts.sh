@@ -2,7 +2,7 @@
 # The .deb's maintainer scripts load uinput and re-trigger udev only where udev runs:
 # never in a chroot or a container, whose kernel is the host's. Each case runs a script
 # in a mount namespace of its own, with a fresh /run (udev's control socket there or not)
-# and modprobe, udevadm and ischroot that only write down how they were called.
+# and modprobe, udevadm, setfacl and ischroot that only write down how they were called.
 set -u
 [ "$(id -u)" -eq 0 ] || { echo "SKIP: needs root for a mount namespace"; exit 77; }
 for tool in unshare python3; do
@@ -12,7 +12,7 @@ deb=$(cd "$(dirname "$0")/../../packaging/deb" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir "$work/bin"
-for tool in modprobe udevadm; do
+for tool in modprobe udevadm setfacl; do
     printf '#!/bin/sh\necho "%s $*" >> "%s/calls"\n' "$tool" "$work" > "$work/bin/$tool"
 done
 # shellcheck disable=SC2016 # expanded by the fake, when called
@@ -21,6 +21,15 @@ chmod +x "$work/bin/"*
 
 reload="udevadm control --reload-rules
 udevadm trigger --action=change --subsystem-match=hidraw --subsystem-match=misc"
+# The removal takes the rule's ACLs back from the nodes there are (no controller here).
+removed="udevadm control --reload-rules
+udevadm settle --timeout=30"
+if [ -c /dev/uinput ]; then
+    removed="$removed
+setfacl -b /dev/uinput
+udevadm trigger --action=remove /dev/uinput
+udevadm trigger --action=add /dev/uinput"
+fi
 failures=0
 # run SCRIPT ARG UDEV(yes/no) ISCHROOT-STATUS EXPECTED-CALLS
 run() {
@@ -46,7 +55,7 @@ run postinst configure no 1 ""
 run postinst configure yes 0 ""  # a chroot
 run postinst configure yes 2 ""  # cannot tell
 run postinst abort-upgrade yes 1 ""
-run postrm remove yes 1 "$reload"
+run postrm remove yes 1 "$removed"
 run postrm purge no 1 ""
 run postrm remove yes 0 ""
 [ "$failures" -eq 0 ] && echo PASS
