@@ -70,8 +70,10 @@ source_of() {
         rm -rf "$dir" "$dir.tmp"
         mkdir -p "$dir.tmp"
         # apt's sandbox user cannot write into root's home; its warning about that is noise.
+        # (grep finds nothing left when all went well: its status is not apt's.)
         (cd "$dir.tmp" && apt-get -qq source --download-only "$package=$version" 2>&1 |
-            grep -v -e 'unsandboxed' -e '^NOTICE' -e 'salsa.debian.org' -e '^Please use' -e '^$' >&2) || die "apt-get source $package failed"
+            { grep -v -e 'unsandboxed' -e '^NOTICE' -e 'salsa.debian.org' -e '^Please use' -e '^$' >&2 || true; }) ||
+            die "apt-get source $package failed"
         dpkg-source --no-check -x "$dir.tmp"/*.dsc "$dir.tmp/tree" >/dev/null
         mv "$dir.tmp/tree" "$dir"
         rm -rf "$dir.tmp"
