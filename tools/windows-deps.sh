@@ -120,6 +120,9 @@ qtbase=$(source_of qt6-base)
 # then fails to link. It takes the DirectWrite path only where Gui has it.
 sed -i 's/^#if QT_CONFIG(directwrite)$/#if QT_CONFIG(directwrite) \&\& QT_CONFIG(direct2d)/' \
     "$qtbase/src/printsupport/platform/windows/qprintengine_win.cpp"
+# The platform plugin, likewise, with the DirectWrite font database.
+sed -i 's/^#if QT_CONFIG(directwrite3)$/#if QT_CONFIG(directwrite3) \&\& QT_CONFIG(direct2d)/' \
+    "$qtbase/src/plugins/platforms/windows/qwindowsintegration.cpp"
 hidapi=$(source_of hidapi)
 googletest=$(source_of googletest)
 qcustomplot=$(source_of qcustomplot)
