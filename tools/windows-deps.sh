@@ -127,7 +127,8 @@ hidapi=$(source_of hidapi)
 googletest=$(source_of googletest)
 qcustomplot=$(source_of qcustomplot)
 
-# Nothing here needs JPEG, GIF or TLS. Without OpenGL the platform plugin still asks for dynamicgl unless that is off too, and
+# Nothing here needs JPEG, GIF or TLS (and Schannel's plugin does not build without ssl,
+# so it goes too). Without OpenGL the platform plugin still asks for dynamicgl unless that is off too, and
 # the tablet plugin needs wintab.h, which neither the dfsg tarball nor mingw-w64 has.
 build qtbase "$qtbase" \
     -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
@@ -138,7 +139,7 @@ build qtbase "$qtbase" \
     -DFEATURE_xml=OFF -DFEATURE_openssl=OFF -DFEATURE_tabletevent=OFF \
     -DFEATURE_system_zlib=OFF -DFEATURE_system_pcre2=OFF -DFEATURE_system_harfbuzz=OFF \
     -DFEATURE_system_freetype=OFF -DFEATURE_system_doubleconversion=OFF \
-    -DFEATURE_jpeg=OFF -DFEATURE_gif=OFF -DFEATURE_ssl=OFF
+    -DFEATURE_jpeg=OFF -DFEATURE_gif=OFF -DFEATURE_ssl=OFF -DFEATURE_schannel=OFF
 build hidapi "$hidapi" -DBUILD_SHARED_LIBS=ON -DHIDAPI_BUILD_HIDTEST=OFF
 build googletest "$googletest" -DBUILD_SHARED_LIBS=OFF -Dgtest_force_shared_crt=ON
 # Debian's build of QCustomPlot: the QCustomPlotQt6 package that Linux's -dev has too.
