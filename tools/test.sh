@@ -20,7 +20,7 @@ export DREVONIX_DEB
 # Green only when every test ran: a skipped test fails the run, named.
 tools/ctest-all-ran.sh --test-dir build --output-on-failure -j2 --timeout 300
 # The Windows build (Qt for Windows from the cache, or built into it once per machine: the
-# better part of an hour), and its tests under wine (label windows).
+# about 35 minutes on two cores), and its tests under wine (label windows).
 tools/test-windows.sh build-windows
 # The unit and widget tests again under AddressSanitizer and UBSan (build-asan), then the
 # fuzz targets, 30 s each, in their own clang configuration (build-fuzz).
