@@ -19,7 +19,7 @@ DREVONIX_DEB=$(ls "$package_out"/drevonix_*.deb)
 export DREVONIX_DEB
 # Green only when every test ran: a skipped test fails the run, named.
 tools/ctest-all-ran.sh --test-dir build --output-on-failure -j2 --timeout 300
-# The Windows build (Qt for Windows from the cache, or built into it once per machine: the
+# The Windows build (Qt for Windows from the cache, or built into it once per machine:
 # about 35 minutes on two cores), and its tests under wine (label windows).
 tools/test-windows.sh build-windows
 # The unit and widget tests again under AddressSanitizer and UBSan (build-asan), then the
