@@ -27,7 +27,8 @@ tools/package-windows.sh --build "$build" "$build/package" >/dev/null
 "$build/wine-run" cmd.exe /c exit >/dev/null 2>&1 || { echo "test-windows: wine does not start" >&2; exit 1; }
 # That start had no X server: its wineserver and desktop must be gone before the tests, or
 # the first tests join that desktop, and their windows are never shown.
-export WINEPREFIX="$(cd "$build" && pwd)/wineprefix"
+WINEPREFIX="$(cd "$build" && pwd)/wineprefix"
+export WINEPREFIX
 timeout 60 wineserver -w
 [ -n "$run_tests" ] || exit 0
 # wine makes windows through X even for a program that shows none (Qt's event loop has a
@@ -40,7 +41,8 @@ xvfb=$!
 trap 'wineserver -k 2>/dev/null; kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null; rm -f "$display_file"' EXIT
 for ((n = 0; n < 100; n++)); do [ -s "$display_file" ] && break; sleep 0.1; done
 [ -s "$display_file" ] || { echo "test-windows: Xvfb did not start" >&2; exit 1; }
-export DISPLAY=":$(head -n1 "$display_file")"
+DISPLAY=":$(head -n1 "$display_file")"
+export DISPLAY
 # One wineserver for the whole run: tests that start while another one's server is going
 # away fail or hang at their start. The services it keeps are started here, so that they
 # do not hold the output of the first test that would start them.
