@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -64,11 +65,27 @@ bool SingleInstance::makeLock() {
     return true;
 }
 
+bool SingleInstance::takeNamelessLock() {
+    // A process ended between making the lock file and writing its name into it (a SIGTERM
+    // as a service is stopped during its start) leaves a file Qt never takes for stale:
+    // nothing would start again until it is removed by hand. Past the moment a live start
+    // needs to write it, such a file goes, unless a running process still holds it open
+    // and locked (removeStaleLockFile() fails then).
+    constexpr qint64 WritingGraceMs = 2000;
+    const QFileInfo file(lockPath());
+    if (lock_->getLockInfo(nullptr, nullptr, nullptr) || !file.exists() ||
+        qAbs(file.lastModified().msecsTo(QDateTime::currentDateTime())) < WritingGraceMs)
+        return false;
+    return lock_->removeStaleLockFile() && lock_->tryLock(0);
+}
+
 bool SingleInstance::tryTake() {
     if (!lock_->tryLock(0)) {
-        if (lock_->error() != QLockFile::LockFailedError)
+        if (lock_->error() != QLockFile::LockFailedError) {
             failure_ = QStringLiteral("cannot make the lock file %1").arg(lockPath());
-        return false;
+            return false;
+        }
+        if (!takeNamelessLock()) return false;
     }
     // Without the socket a later start cannot reach us, but the lock still keeps it from
     // running a second key mapper: run all the same.

@@ -78,6 +78,8 @@ private:
     bool makeLock();
     // Takes the lock if it is free, then listens for later starts.
     bool tryTake();
+    // Takes over a lock file that names no holder and that no running process holds.
+    bool takeNamelessLock();
     bool listen();
     // Whether the holder answered; `reply` is what it said.
     bool askFirst(QByteArray* reply);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -11,6 +13,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
 
 #include "app/single_instance.hpp"
 #include "support/program_app.hpp"
@@ -114,6 +117,29 @@ TEST(SingleInstance, LockAndSocketLeftByACrashAreTakenOver) {
     copy.open(QIODevice::ReadWrite);
     copy.setFileTime(QDateTime::currentDateTime().addDays(-3), QFileDevice::FileModificationTime);
     EXPECT_FALSE(old.claimAsTypist());
+
+    // A lock file without its holder's name (the maker ended before writing it) is taken
+    // once a start would have written it, unless a live process holds it.
+    const struct {
+        const char* what;
+        int ageSeconds;
+        bool held;
+        bool taken;
+    } nameless[] = {
+        {"left", 60, false, true}, {"being-written", 0, false, false}, {"held", 60, true, false}};
+    for (const auto& c : nameless) {
+        SingleInstance typist(run.path() + "/" + c.what + "/Control.ini", run.path());
+        QFile empty(typist.lockPath());
+        ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
+        empty.setFileTime(QDateTime::currentDateTime().addSecs(-c.ageSeconds),
+                          QFileDevice::FileModificationTime);
+        empty.close();
+        // flock() conflicts between open files, even of one process: a holder without a fork.
+        const int held = c.held ? open(QFile::encodeName(typist.lockPath()), O_RDONLY) : -1;
+        if (held >= 0) flock(held, LOCK_EX);
+        EXPECT_EQ(typist.claimAsTypist(), c.taken) << c.what;
+        if (held >= 0) close(held);
+    }
 }
 
 // Same user and Control.ini, one lock, whatever the environment: cron, su and ssh set
