@@ -21,6 +21,8 @@ CLI=$DREVONIX_CLI_EXE
 # The check's files outlive the guest's tmpfs: copied next to its log.
 keep_files() {
     local dest
+    # A check may say more when it fails (on_failure, where it defines one).
+    [ "${rc:-0}" = 0 ] || ! declare -F on_failure >/dev/null || on_failure
     dest=$LANE/logs/$(basename "$0" .sh | sed 's/^[0-9][0-9]-//')
     mkdir -p "$dest" && find "$WORK" -maxdepth 1 -type f \( -name '*.log' -o -name '*.out' -o -name '*.err' -o -name '*.ini' \) -exec cp {} "$dest/" \;
 }
