@@ -72,11 +72,16 @@ bool SingleInstance::takeNamelessLock() {
     // needs to write it, such a file goes, unless a running process still holds it open
     // and locked (removeStaleLockFile() fails then).
     constexpr qint64 WritingGraceMs = 2000;
-    const QFileInfo file(lockPath());
-    if (lock_->getLockInfo(nullptr, nullptr, nullptr) || !file.exists() ||
-        qAbs(file.lastModified().msecsTo(QDateTime::currentDateTime())) < WritingGraceMs)
-        return false;
-    return lock_->removeStaleLockFile() && lock_->tryLock(0);
+    const auto nameless = [this] {
+        const QFileInfo file(lockPath());
+        return !lock_->getLockInfo(nullptr, nullptr, nullptr) && file.exists() &&
+               qAbs(file.lastModified().msecsTo(QDateTime::currentDateTime())) >= WritingGraceMs;
+    };
+    if (!nameless()) return false;
+    // Two starts may find it at once: one removes it and takes the lock; the other gives
+    // up this time, and next time finds the new holder's name.
+    QLockFile removing(lockPath() + QStringLiteral(".rmlock"));
+    return removing.tryLock(0) && nameless() && lock_->removeStaleLockFile() && lock_->tryLock(0);
 }
 
 bool SingleInstance::tryTake() {
