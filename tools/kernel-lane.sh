@@ -52,6 +52,10 @@ while [ $# -gt 0 ]; do
     esac
 done
 results=${results:-$build/kernel-lane}
+# CTest names the programs; run by hand, the build's usual places.
+drevonix_exe=${DREVONIX_EXE:-$build/bin/drevonix}
+cli_exe=${DREVONIX_CLI_EXE:-$build/bin/drevonix-cli}
+controller_exe=${KERNEL_CONTROLLER_EXE:-$build/tests/kernel/kernel_controller}
 cache=${DREVONIX_KERNEL_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/drevonix-kernel}
 limit=${DREVONIX_KERNEL_TIMEOUT:-${systemd:+900}}
 limit=${limit:-300}
@@ -157,10 +161,9 @@ boot() {
     local guest_mode=$1
     command -v qemu-system-x86_64 >/dev/null ||
         skip "qemu-system-x86_64 is not installed (apt-get install qemu-system-x86)"
-    local exe exes=("${KERNEL_CONTROLLER_EXE:-$build/tests/kernel/kernel_controller}")
+    local exe exes=("$controller_exe")
     # The systemd boot runs the package's programs.
-    [ -n "$systemd" ] ||
-        exes+=("${DREVONIX_EXE:-$build/bin/drevonix}" "${DREVONIX_CLI_EXE:-$build/bin/drevonix-cli}")
+    [ -n "$systemd" ] || exes+=("$drevonix_exe" "$cli_exe")
     for exe in "${exes[@]}"; do
         [ -x "$exe" ] || skip "$exe is not built"
     done
@@ -177,10 +180,8 @@ boot() {
         printf 'LANE_CHECKS=%q\n' "${checks[*]}"
         # What the guest loads once it runs on the host's root.
         printf 'LANE_MODULES=%q\n' "$(module_order configfs dummy_hcd libcomposite usb_f_hid usbhid hid_generic evdev uinput | tr '\n' ' ')"
-        # CTest names the programs; run by hand, the build's usual places.
         printf 'DREVONIX_EXE=%q\nDREVONIX_CLI_EXE=%q\nKERNEL_CONTROLLER_EXE=%q\n' \
-            "${DREVONIX_EXE:-$build/bin/drevonix}" "${DREVONIX_CLI_EXE:-$build/bin/drevonix-cli}" \
-            "${KERNEL_CONTROLLER_EXE:-$build/tests/kernel/kernel_controller}"
+            "$drevonix_exe" "$cli_exe" "$controller_exe"
     } >"$results/lane.env"
     local machine=(-display none) append=(drevonix.stage2="$src/tests/kernel/guest/stage2.sh")
     if [ -n "$systemd" ]; then

@@ -410,14 +410,15 @@ int Session::keys() {
 void Session::sayControllerState() {
     const HidLibrary::Handle h =
         hid_->GetHandle(device::ControllerVendorId, device::ControllerProductId);
-    // 0 absent, 1 typing, 2 attached but refused (explained when it was found).
-    const int state = h == 0 ? 0 : hid_->openError(h) == 0 ? 1 : 2;
-    if (state == controllerState_) return;
-    const bool first = controllerState_ < 0;
-    controllerState_ = state;
-    if (state == 1)
+    using enum ControllerSaid;
+    // Refused: attached, but we may not open it (explained when it was found).
+    const ControllerSaid state = h == 0 ? Absent : hid_->openError(h) == 0 ? Typing : Refused;
+    if (state == controllerSaid_) return;
+    const bool first = controllerSaid_ == Nothing;
+    controllerSaid_ = state;
+    if (state == Typing)
         err_ << "drevonix-cli: typing the wheel buttons of " << panels_[1] << Qt::endl;
-    else if (state == 2)
+    else if (state == Refused)
         err_ << "drevonix-cli: waiting for access to the controller" << Qt::endl;
     else
         err_ << "drevonix-cli: " << (first ? "no controller attached" : "the controller is gone")

@@ -91,7 +91,9 @@ private:
 
     std::unique_ptr<keymap::KeyEmitter> emitter_;  // keys: what the typist types through
     std::unique_ptr<KeysTypist> typist_;           // keys: takes the wheel-button reports
-    int controllerState_ = -1;                     // keys: what was last said (-1 nothing yet)
+    // keys: what was last said of the controller.
+    enum class ControllerSaid { Nothing, Absent, Typing, Refused };
+    ControllerSaid controllerSaid_ = ControllerSaid::Nothing;
 
     QEventLoop* loop_ = nullptr;
 };
