@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages one job needs; only the missing ones, so a second run
-# costs a second.
+# Installs the Debian packages one job needs (Debian 12 or 13); only the missing ones, so a
+# second run costs a second.
 #
 #   tools/install-deps.sh [SET...]
 #
@@ -29,15 +29,20 @@ core=(
   libhidapi-dev libudev-dev libxtst-dev libx11-dev libevdev-dev
   qt6-tools-dev qt6-l10n-tools
 )
-# At run time: the SVG icon plugin (blank icons without it) and the window's fonts.
-run=(libqt6svg6 fonts-dejavu-core fonts-dejavu-extra)
+# At run time: the SVG icon plugin (blank icons without it: Debian 13 moved it out of
+# libqt6svg6 into qt6-svg-plugins) and the window's fonts.
+run=("qt6-svg-plugins|libqt6svg6" fonts-dejavu-core fonts-dejavu-extra)
 man=(help2man)
 package=(dpkg-dev file lintian appstream)
 test=(
   libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool trayer openbox x11-utils
-  x11-xserver-utils x11-xkb-utils imagemagick e2fsprogs clang libclang-rt-14-dev umockdev
+  x11-xserver-utils x11-xkb-utils imagemagick e2fsprogs clang libclang-rt-dev umockdev
   libumockdev-dev clang-format g++-mingw-w64-x86-64 python3 qemu-system-x86 busybox-static
-  acl xinit python3-xdg
+  acl xinit python3-xdg debootstrap
+)
+windows=(
+  g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 ccache librsvg2-bin icoutils zip xvfb
+  dpkg-dev
 )
 
 lists_of() {
@@ -58,6 +63,11 @@ for set in "${@:-install}"; do
     exit 2
   }
   for l in $lists; do
+    # A list that is named but never defined would expand to nothing, silently.
+    declare -p "$l" >/dev/null 2>&1 || {
+      echo "install-deps.sh: the set \"$set\" names the list \"$l\", which is not defined" >&2
+      exit 2
+    }
     declare -n list=$l
     wanted+=("${list[@]}")
     unset -n list
@@ -70,10 +80,27 @@ deb_src=/etc/apt/sources.list.d/drevonix-deb-src.sources
 need_src=
 case " $* " in *" test "* | *" windows "*) [ -e "$deb_src" ] || need_src=1 ;; esac
 
-missing=()
-for p in $(printf '%s\n' "${wanted[@]}" | sort -u); do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
+# "a|b": the first of those names that the release's archive has (or has installed).
+installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
+find_missing() {
+  local p choice name names
+  missing=()
+  for p in "${wanted[@]}"; do
+    choice=${p%%|*}
+    if [ "$choice" != "$p" ]; then
+      IFS='|' read -ra names <<<"$p"
+      for name in "${names[@]}"; do
+        if installed "$name" || apt-cache show "$name" >/dev/null 2>&1; then
+          choice=$name
+          break
+        fi
+      done
+    fi
+    installed "$choice" || missing+=("$choice")
+  done
+  mapfile -t missing < <(printf '%s\n' "${missing[@]}" | sort -u | sed '/^$/d')
+}
+find_missing
 [ ${#missing[@]} -eq 0 ] && [ -z "$need_src" ] && exit 0
 
 add_deb_src() {
@@ -86,19 +113,19 @@ add_deb_src() {
   fi
 }
 
-install=(apt-get install -y --no-install-recommends "${missing[@]}")
-[ ${#missing[@]} -eq 0 ] && install=(true)
 if [ "$(id -u)" -eq 0 ]; then
-  if [ -n "$need_src" ]; then add_deb_src >"$deb_src"; fi
-  apt-get update
-  DEBIAN_FRONTEND=noninteractive "${install[@]}"
+  as_root=(env)
 elif command -v sudo >/dev/null 2>&1; then
-  if [ -n "$need_src" ]; then add_deb_src | sudo tee "$deb_src" >/dev/null; fi
-  sudo apt-get update
-  sudo DEBIAN_FRONTEND=noninteractive "${install[@]}"
+  as_root=(sudo)
 else
   echo "install-deps.sh: these packages are missing, and there is neither root nor sudo here." >&2
   echo "Run as root, then start this script again:" >&2
-  echo "  apt-get update && ${install[*]}" >&2
+  echo "  apt-get update && apt-get install -y --no-install-recommends ${missing[*]}" >&2
   exit 1
 fi
+if [ -n "$need_src" ]; then add_deb_src | "${as_root[@]}" tee "$deb_src" >/dev/null; fi
+"${as_root[@]}" apt-get update
+# Chosen again with fresh package lists: a new machine may have had none.
+find_missing
+[ ${#missing[@]} -eq 0 ] ||
+  "${as_root[@]}" DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"

@@ -1,28 +1,58 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds with warnings as errors, and runs every test.
+# Each phase prints its wall and CPU time, and the run ends with a table of them: CI's time
+# is bounded, and this is where it goes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-tools/install-deps.sh test
+phases=$(mktemp)
+package_out=$(mktemp -d)
+# phase NAME COMMAND...: runs COMMAND, and notes its time (children's CPU included).
+phase() {
+  local name=$1 start before status=0
+  shift
+  start=$SECONDS
+  cpu_seconds
+  before=$cpu
+  "$@" || status=$?
+  cpu_seconds
+  printf '%-12s %5d s wall %6d s CPU%s\n' "$name" $((SECONDS - start)) $((cpu - before)) \
+    "$([ "$status" -eq 0 ] || echo ' FAILED')" | tee -a "$phases" >&2
+  return "$status"
+}
+# cpu: user and system time of this shell's finished children, in whole seconds (times runs
+# in this shell: in a subshell it would count that subshell's children only).
+cpu_seconds() {
+  times >"$phases.times"
+  cpu=$(awk 'NR == 2 { gsub(/[ms]/, " "); print int($1 * 60 + $2 + $3 * 60 + $4) }' "$phases.times")
+}
+summary() {
+  echo "tools/test.sh, phase by phase:" >&2
+  cat "$phases" >&2
+  rm -rf "$package_out" "$phases" "$phases.times"
+}
+trap summary EXIT
+
+phase packages tools/install-deps.sh test
 # The house format holds everywhere, before anything is built.
-find src tests bench \( -name '*.cpp' -o -name '*.hpp' \) -print0 |
-  xargs -0 clang-format --dry-run -Werror
+format() {
+  find src tests bench \( -name '*.cpp' -o -name '*.hpp' \) -print0 |
+    xargs -0 clang-format --dry-run -Werror
+}
+phase format format
 options=(-G Ninja -DDREVONIX_WERROR=ON -DDREVONIX_PROGRAMS_ONLY=OFF -DDREVONIX_MAN=ON)
 command -v ccache >/dev/null 2>&1 && options+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-cmake -S . -B build "${options[@]}"
-cmake --build build
+phase build eval 'cmake -S . -B build "${options[@]}" && cmake --build build'
 # The .deb from its own configuration (build-package), and lintian on it; the kernel lane's
 # systemd boot installs this very file.
-package_out=$(mktemp -d)
-trap 'rm -rf "$package_out"' EXIT
-tools/package.sh "$package_out"
+phase package tools/package.sh "$package_out"
 DREVONIX_DEB=$(ls "$package_out"/drevonix_*.deb)
 export DREVONIX_DEB
 # Green only when every test ran: a skipped test fails the run, named.
-tools/ctest-all-ran.sh --test-dir build --output-on-failure -j2 --timeout 300
+phase tests tools/ctest-all-ran.sh --test-dir build --output-on-failure -j2 --timeout 300
 # The Windows build (Qt for Windows from the cache, or built into it once per machine:
 # about 35 minutes on two cores), and its tests under wine (label windows).
-tools/test-windows.sh build-windows
+phase windows tools/test-windows.sh build-windows
 # The unit and widget tests again under AddressSanitizer and UBSan (build-asan), then the
 # fuzz targets, 30 s each, in their own clang configuration (build-fuzz).
-tools/test-sanitizers.sh
-tools/test-fuzz.sh
+phase sanitizers tools/test-sanitizers.sh
+phase fuzz tools/test-fuzz.sh
