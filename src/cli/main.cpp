@@ -5,8 +5,10 @@
 #include "app/signal_watch.hpp"
 #include "cli/cli_options.hpp"
 #include "cli/cli_session.hpp"
+#include "common/utf8_locale.hpp"
 
 int main(int argc, char** argv) {
+    common::chooseUtf8Ctype();
     // What the signals mean depends on the command: held until the arguments say.
     app::SignalWatch::holdSignals();
     QCoreApplication app(argc, argv);

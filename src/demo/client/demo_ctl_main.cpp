@@ -9,6 +9,8 @@
 #include <QThread>
 #include <cstdio>
 
+#include "common/utf8_locale.hpp"
+
 namespace {
 
 constexpr int ExitOk = 0;
@@ -65,6 +67,7 @@ int help() {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    common::chooseUtf8Ctype();
     QCoreApplication application(argc, argv);
     QStringList args = application.arguments().mid(1);
     QString path = qEnvironmentVariable("DREVONIX_SIM_SOCKET");

@@ -70,10 +70,23 @@ const std::string kFactoryRaw =
     "03 1f 02 14 1e 28 3c 14 05 03 e8 01 f4 03 e8 01 f4 03 e8 01 f4 01 f4 02 01 00\n";
 
 TEST(Cli, ReadRawShowsTheEmulatorsFactoryBlock) {
-    const CliRun r = cli(split("--simulate read --raw"));
-    EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out, kFactoryRaw);
-    EXPECT_EQ(r.err, "");
+    // Whatever the locale says (none at all in cron or a service), nothing on stderr: Qt
+    // complains there about a codeset that is not UTF-8 unless the program chose UTF-8.
+    const struct {
+        const char* name;
+        const char* value;
+    } locales[] = {{"LANG", "C.UTF-8"}, {"LC_ALL", "C"}, {"LC_ALL", "POSIX"}, {"LANG", ""}};
+    for (const auto& l : locales) {
+        SCOPED_TRACE(std::string(l.name) + "=" + l.value);
+        auto env = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"LANG", "LC_ALL", "LC_CTYPE", "LANGUAGE"})
+            env.remove(QString::fromLatin1(name));
+        if (*l.value) env.insert(QString::fromLatin1(l.name), QString::fromLatin1(l.value));
+        const CliRun r = cli(split("--simulate read --raw"), 15000, env);
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(r.out, kFactoryRaw);
+        EXPECT_EQ(r.err, "");
+    }
 }
 
 TEST(Cli, ReadPrintsTheSeventeenValuesInFormOrder) {
