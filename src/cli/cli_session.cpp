@@ -43,8 +43,8 @@ constexpr qint64 kEndlessSliceMs = 60'000;
 
 }  // namespace
 
-Session::Session(const Options& options, QTextStream& out, QTextStream& err)
-    : options_(options), out_(out), err_(err) {
+Session::Session(const Options& options, StandardOutput& output, QTextStream& err)
+    : options_(options), output_(output), out_(output.stream()), err_(err) {
     clock_.start();
 }
 
@@ -145,8 +145,11 @@ int Session::fail(int code, const QString& message) {
     return code;
 }
 
-void Session::line(const QString& text) {
+bool Session::line(const QString& text) {
     out_ << text << Qt::endl;  // flushed: watch and buttons feed pipes and log files
+    if (output_.ok()) return true;
+    wake();
+    return false;
 }
 
 bool Session::attach() {
@@ -307,10 +310,11 @@ int Session::watch() {
                         QStringLiteral("no measurements from the controller within 1 s"));
         }
         const auto& m = LatestMeasurements;
-        line(QStringLiteral("acc=%1 atx=%2 temp=%3")
-                 .arg(common::formatFixed(m.AccVolts, 2, kSeparator),
-                      common::formatFixed(m.AtxVolts, 2, kSeparator),
-                      common::formatFixed(m.TemperatureC, 1, kSeparator)));
+        if (!line(QStringLiteral("acc=%1 atx=%2 temp=%3")
+                      .arg(common::formatFixed(m.AccVolts, 2, kSeparator),
+                           common::formatFixed(m.AtxVolts, 2, kSeparator),
+                           common::formatFixed(m.TemperatureC, 1, kSeparator))))
+            return ExitOutputLost;
         if (options_.count && n + 1 >= *options_.count) return ExitDone;
         // Requests keep a steady once-a-second beat, however long the answers took.
         const qint64 next = (n + 1) * kWatchPeriodMs;
@@ -322,13 +326,13 @@ int Session::watch() {
 int Session::buttons() {
     const auto finished = [this] {
         return (options_.count && presses_ >= *options_.count) ||
-               (emulator_ && simulatedPressesDone_);
+               (emulator_ && simulatedPressesDone_) || !output_.ok();
     };
     while (!finished()) {
         waitFor(finished, kEndlessSliceMs);
         if (unplugged_) return ExitNoController;
     }
-    return ExitDone;
+    return output_.ok() ? ExitDone : ExitOutputLost;
 }
 
 int Session::write() {

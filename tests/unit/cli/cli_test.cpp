@@ -8,6 +8,7 @@
 #include <csignal>
 #ifndef _WIN32
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 #include <string>
 #include <vector>
@@ -23,13 +24,19 @@ struct CliRun {
     qint64 elapsedMs = 0;
 };
 
+enum class Stdout { Pipe, Full, Closed };
+
 // Runs the tool and waits for it, at most `timeoutMs`; a hanging tool is killed and fails.
 // With `signo`, the tool gets that signal a moment after its start.
 CliRun cli(const QStringList& args, int timeoutMs = 15000,
            const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment(),
-           [[maybe_unused]] int signo = 0) {
+           [[maybe_unused]] int signo = 0, [[maybe_unused]] Stdout to = Stdout::Pipe) {
     QProcess p;
     p.setProcessEnvironment(env);
+#ifndef _WIN32
+    if (to == Stdout::Full) p.setStandardOutputFile(QStringLiteral("/dev/full"));
+    if (to == Stdout::Closed) p.setChildProcessModifier([] { ::close(1); });
+#endif
     QElapsedTimer clock;
     clock.start();
     p.start(QStringLiteral(DREVONIX_CLI), args);
@@ -363,6 +370,37 @@ TEST(Cli, BadArgumentsNameWhatIsWrong) {
     }
 }
 
+#ifndef _WIN32
+// A backup on a full disk or a closed standard output is no success; the endless commands
+// end at the first line lost (or cli()'s bound fails them); a failure keeps its own status.
+TEST(Cli, LostOutputIsNoSuccess) {
+    const char* const presses =
+        "--simulate --sim-press 700:5 --sim-press 701:5 --sim-press 702:5 --sim-press 703:5 "
+        "--sim-press 704:5 --sim-press 705:5 --sim-press 706:5 buttons";
+    const std::pair<const char*, int> cases[] = {
+        {"--help", 4},
+        {"--simulate read", 4},
+        {"--simulate read --raw", 4},
+        {"--simulate status", 4},
+        {"--simulate watch", 4},
+        {presses, 4},
+        {"--simulate write eN1=5", 0},
+        {"--simulate --sim-unplugged status", 1},
+    };
+    for (const Stdout to : {Stdout::Full, Stdout::Closed}) {
+        for (const auto& [args, exitCode] : cases) {
+            SCOPED_TRACE(args);
+            const CliRun r =
+                cli(split(args), 8000, QProcessEnvironment::systemEnvironment(), 0, to);
+            EXPECT_EQ(r.exitCode, exitCode) << r.err;
+            EXPECT_EQ(r.err.find("cannot write to standard output") != std::string::npos,
+                      exitCode != 0)
+                << r.err;
+        }
+    }
+}
+#endif
+
 TEST(Cli, HelpListsEveryCommandAndVersionNamesTheRelease) {
     for (const char* args : {"--help", "help", "--simulate read --help"}) {
         const CliRun r = cli(split(args));
@@ -371,7 +409,8 @@ TEST(Cli, HelpListsEveryCommandAndVersionNamesTheRelease) {
              {"status", "read --raw", "watch [--count N]", "buttons [--count N]",
               "write NAME=VALUE", "keys [--verbose]", "--simulate[=STATE]",
               "--sim-telemetry ACC,ATX,TEMP", "--sim-press CODE:REPORTS", "--sim-unplugged",
-              "0  done", "1  no controller", "2  bad arguments", "3  no answer"})
+              "0  done", "1  no controller", "2  bad arguments", "3  no answer",
+              "4  the output could not be written"})
             EXPECT_NE(r.out.find(word), std::string::npos) << word;
     }
     // help2man makes the manual page from these two.
