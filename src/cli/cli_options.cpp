@@ -211,6 +211,7 @@ QString usageText() {
         "Options:\n"
         "  --simulate             use the built-in controller emulator instead of USB\n"
         "  --simulate=STATE       ... and keep the emulator's parameter block in file STATE\n"
+        "                         (a plain file; run as root, never a symbolic link)\n"
         "  --help                 shows this text\n"
         "  --version              prints the version\n"
         "\n"

@@ -5,6 +5,10 @@
 #include <QTimer>
 #include <csignal>
 
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
 #include "app/signal_watch.hpp"
 #include "app/single_instance.hpp"
 #include "cli/keys_typist.hpp"
@@ -220,6 +224,15 @@ int Session::run() {
     // good; only a plain file (or none yet) can keep a block.
     if (!options_.statePath.isEmpty()) {
         const QFileInfo state(options_.statePath);
+#ifdef Q_OS_UNIX
+        // Run as root, a link there (planted by anyone who may write that folder) would
+        // have the block written over the file it points to.
+        if (::geteuid() == 0 && state.isSymbolicLink())
+            return fail(ExitBadArguments,
+                        QStringLiteral("--simulate=%1: a symbolic link, which is not followed "
+                                       "as root")
+                            .arg(options_.statePath));
+#endif
         if (state.exists() && !state.isFile())
             return fail(
                 ExitBadArguments,

@@ -399,6 +399,22 @@ TEST(Cli, LostOutputIsNoSuccess) {
         }
     }
 }
+
+// Run as root, the state file is never reached through a link planted at its name.
+TEST(Cli, RootFollowsNoLinkAsTheStateFile) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root";
+    QTemporaryDir dir;
+    QFile target(dir.filePath(QStringLiteral("root-only")));
+    ASSERT_TRUE(target.open(QIODevice::WriteOnly) && target.write("secret\n") == 7);
+    target.close();
+    ASSERT_TRUE(QFile::link(target.fileName(), dir.filePath(QStringLiteral("state"))));
+    const CliRun r = cli({QStringLiteral("--simulate=") + dir.filePath(QStringLiteral("state")),
+                          QStringLiteral("write"), QStringLiteral("eN1=5")});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("symbolic link"), std::string::npos) << r.err;
+    ASSERT_TRUE(target.open(QIODevice::ReadOnly));
+    EXPECT_EQ(target.readAll(), "secret\n");
+}
 #endif
 
 TEST(Cli, HelpListsEveryCommandAndVersionNamesTheRelease) {
