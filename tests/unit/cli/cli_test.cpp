@@ -103,7 +103,7 @@ TEST(Cli, WatchPrintsSetRawValuesOnceASecond) {
     EXPECT_EQ(r.out, "acc=11.81 atx=12.10 temp=-10.0\nacc=11.81 atx=12.10 temp=-10.0\n");
     EXPECT_GE(r.elapsedMs, 900) << "the second request went out early";
 
-    const CliRun zero = cli(split("--simulate --sim-telemetry 0,0,0 watch --count 1"));
+    const CliRun zero = cli(split("--simulate --sim-telemetry=0,0,0 watch --count=1"));
     EXPECT_EQ(zero.out, "acc=0.33 atx=0.38 temp=-260.0\n");
 }
 
@@ -115,6 +115,8 @@ TEST(Cli, ButtonsPrintTheFirstReportOfEachPress) {
         {"--simulate --sim-press 700:50 --sim-press 4660:200 --sim-press 0:1 buttons",
          "code=700\ncode=4660\ncode=0\n"},
         {"--simulate --sim-press 700:5 --sim-press 800:5 --sim-press 900:5 buttons --count 2",
+         "code=700\ncode=800\n"},
+        {"--simulate --sim-press=700:5 --sim-press 800:5 --sim-press=900:5 buttons --count=2",
          "code=700\ncode=800\n"},
         {"--simulate buttons", ""},
     };
@@ -344,6 +346,8 @@ TEST(Cli, BadArgumentsNameWhatIsWrong) {
         {"--simulate watch --count x", "--count"},
         {"--simulate watch --count -3", "--count"},
         {"--simulate watch --count", "--count"},
+        {"--simulate watch --count=", "--count"},
+        {"--simulate --sim-press= buttons", "--sim-press"},
         {"--simulate read --count 2", "--count"},
         {"--simulate status --raw", "--raw"},
         {"--simulate= read", "--simulate"},
