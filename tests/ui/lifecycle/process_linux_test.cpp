@@ -122,8 +122,9 @@ TEST(DemoProcess, FailedSaveOnASignalEndsTheProgram) {
     ::kill(static_cast<pid_t>(p->processId()), SIGTERM);
     ASSERT_TRUE(p->waitForFinished(15000)) << "held up by the error";
     EXPECT_EQ(p->exitCode(), 1);
-    EXPECT_TRUE(p->readAllStandardError().contains(
-        "drevonix: Unable to write to " + QFileInfo(run.ini).absoluteFilePath().toLocal8Bit()));
+    EXPECT_TRUE(
+        p->readAllStandardError().contains("drevonix-demo: Unable to write to " +
+                                           QFileInfo(run.ini).absoluteFilePath().toLocal8Bit()));
 }
 
 TEST(DemoProcess, SecondStartLeavesTheFirstRunning) {
