@@ -33,7 +33,8 @@ void StandardOutput::failWith(int error) {
 }
 
 qint64 StandardOutput::writeData(const char* data, qint64 size) {
-    if (!failure_.isEmpty()) return -1;
+    // After finish() stdout is closed: nothing may reach the stream any more.
+    if (!failure_.isEmpty() || finished_) return -1;
     if (closedAtStart_) {
         failure_ = QStringLiteral("it is closed");
         return -1;
@@ -58,6 +59,7 @@ bool StandardOutput::finish() {
     const bool flushed = ok();
     // The close reports what a network file system could only tell then.
     errno = 0;
+    finished_ = true;
     if (std::fclose(stdout) != 0 && flushed) failWith(errno ? errno : EIO);
     return failure_.isEmpty();
 }

@@ -34,6 +34,7 @@ private:
 
     QTextStream stream_;
     QString failure_;
+    bool finished_ = false;
     static inline bool closedAtStart_ = false;
 };
 
