@@ -165,7 +165,9 @@ bool SingleInstance::askFirst(QByteArray* reply) {
     // Wait for the first to take it, so that our exit cannot cut the request short; a
     // typist answers before it hangs up.
     if (socket.waitForReadyRead(500)) *reply = socket.readAll();
-    socket.waitForDisconnected(500);
+    // The first may have hung up already (that ended the wait above): Qt warns on a wait
+    // for a disconnection that has happened.
+    if (socket.state() != QLocalSocket::UnconnectedState) socket.waitForDisconnected(500);
     *reply += socket.readAll();
     return true;
 }
