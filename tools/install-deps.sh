@@ -41,11 +41,12 @@ package=(dpkg-dev file lintian appstream)
 check=(
   libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool trayer openbox x11-utils
   x11-xserver-utils x11-xkb-utils imagemagick e2fsprogs umockdev libumockdev-dev acl ccache
+  python3
 )
 # The lanes of tools/test.sh beside those: the format check, the fuzz targets, the Windows
 # compile check, the kernel lane and its systemd boot, the Debian 13 lane's root.
 lanes=(
-  clang-format clang libclang-rt-dev g++-mingw-w64-x86-64 python3 qemu-system-x86
+  clang-format clang libclang-rt-dev g++-mingw-w64-x86-64 qemu-system-x86
   busybox-static xinit python3-xdg debootstrap
 )
 windows=(

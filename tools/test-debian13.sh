@@ -99,6 +99,8 @@ mkdir -p "$root/src"
 exec unshare --mount --propagation private bash -c '
   set -e
   root=$1 src=$2
+  # The root a mount of its own, so that unshare and mount propagation work inside it too.
+  mount --bind "$root" "$root"
   mount -t proc proc "$root/proc"
   mount --rbind /sys "$root/sys"
   mount --rbind /dev "$root/dev"
