@@ -265,6 +265,14 @@ N5 - Time before the system shuts down when the voltage at the
 
 To work with the window, stop it: systemctl --user stop drevonix-keys.</translation>
     </message>
+    <message>
+        <source>Кнопки руля уже переводит в нажатия клавиш drevonix-cli keys (процесс %1). Второй экземпляр нажимал бы каждую клавишу дважды, поэтому программа закрывается.
+
+Чтобы работать с окном, остановите его: %2.</source>
+        <translation>drevonix-cli keys (process %1) turns the wheel buttons into keystrokes already. A second one would press every key twice, so the program ends.
+
+To work with the window, stop it: %2.</translation>
+    </message>
 </context>
 <context>
     <name>demo::SimulatorWindow</name>

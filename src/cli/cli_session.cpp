@@ -359,9 +359,9 @@ namespace cli {
 
 int Session::keys() {
     const QString path = settings::settingsPathFor(QCoreApplication::applicationDirPath());
-    // One typist per user and settings file, the window program included: a second would
-    // type every press twice.
-    app::SingleInstance instance(path);
+    // One typist per user, the window program included, whatever the settings file: a
+    // second would type every press twice.
+    app::SingleInstance instance;
     if (!instance.claimAsTypist()) {
         if (!instance.failure().isEmpty()) return fail(ExitCannotType, instance.failure());
         const QString holder = instance.holder();

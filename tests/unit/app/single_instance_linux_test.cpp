@@ -13,6 +13,8 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
+#include <atomic>
 #include <csignal>
 
 #include "app/single_instance.hpp"
@@ -23,7 +25,7 @@ namespace {
 using app::SingleInstance;
 using Role = SingleInstance::Role;
 
-TEST(SingleInstance, KeyFollowsTheFileNotItsSpelling) {
+TEST(SingleInstance, DemoKeyFollowsTheFileNotItsSpelling) {
     QTemporaryDir tmp;
     ASSERT_TRUE(QDir(tmp.path()).mkpath("a/b"));
     const QString base = tmp.path() + "/a/Control.ini";
@@ -37,40 +39,73 @@ TEST(SingleInstance, KeyFollowsTheFileNotItsSpelling) {
         {tmp.path() + "/a/control.ini", false},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(SingleInstance::keyFor(c.path) == SingleInstance::keyFor(base), c.same)
+        EXPECT_EQ(SingleInstance::demoKey(c.path) == SingleInstance::demoKey(base), c.same)
             << c.path.toStdString();
-    // Short enough for a Unix socket path even in a deep runtime folder.
-    EXPECT_LE(SingleInstance::keyFor(base).size(), 30);
+    // Short enough for a Unix socket path even in a deep runtime folder; never the
+    // controller's.
+    for (const QString& key : {SingleInstance::demoKey(base), SingleInstance::controllerKey()})
+        EXPECT_LE(key.size(), 30);
+    EXPECT_TRUE(
+        SingleInstance::controllerKey().startsWith("drevonix-" + QString::number(getuid())));
+    EXPECT_NE(SingleInstance::demoKey(base), SingleInstance::controllerKey());
 }
+
+// A first start answering from a thread of its own, as another process would while this
+// one waits for its answer.
+struct FirstElsewhere {
+    FirstElsewhere(const QString& key, const QString& parent) {
+        QObject::connect(&thread, &QThread::started, [=, this] {
+            first = new SingleInstance(key, parent);
+            QObject::connect(first, &SingleInstance::raiseRequested, [this] { ++raised; });
+            role = int(first->claim());
+        });
+        QObject::connect(&thread, &QThread::finished, [this] { delete first; });
+        thread.start();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return role >= 0; }, 5000));
+    }
+    ~FirstElsewhere() {
+        thread.quit();
+        thread.wait(10000);
+    }
+    QThread thread;
+    SingleInstance* first = nullptr;
+    std::atomic<int> role{-1};
+    std::atomic<int> raised{0};
+};
 
 TEST(SingleInstance, SecondStartAsksTheFirstForItsWindow) {
     testApp();
     QTemporaryDir run;
-    const QString ini = run.path() + "/Control.ini";
-    SingleInstance first(ini, run.path());
-    ASSERT_EQ(first.claim(), Role::First);
-    QSignalSpy raised(&first, &SingleInstance::raiseRequested);
+    FirstElsewhere first("drevonix-a", run.path());
+    ASSERT_EQ(first.role, int(Role::First));
 
-    SingleInstance second(ini, run.path());
+    SingleInstance second("drevonix-a", run.path());
     EXPECT_EQ(second.claim(), Role::Second);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return raised.count() == 1; }, 2000));
+    EXPECT_EQ(first.raised, 1);
 
-    // Another settings file is another program.
-    SingleInstance elsewhere(run.path() + "/other/Control.ini", run.path());
+    // Another key is another program.
+    SingleInstance elsewhere("drevonix-b", run.path());
     EXPECT_EQ(elsewhere.claim(), Role::First);
     QTest::qWait(50);
-    EXPECT_EQ(raised.count(), 1);
+    EXPECT_EQ(first.raised, 1);
+
+    // A holder that takes the request and never answers (stopped, or hung): no window came
+    // up, and the second start names who holds the lock instead of claiming it did.
+    SingleInstance silent("drevonix-b", run.path());
+    EXPECT_EQ(silent.claim(), Role::Failed);
+    EXPECT_TRUE(silent.failure().startsWith(
+        QStringLiteral("test_app (process %1) holds ").arg(QCoreApplication::applicationPid())))
+        << qPrintable(silent.failure());
 }
 
 TEST(SingleInstance, ATypistNeverAsksForAWindowAndNamesTheHolder) {
     testApp();
     QTemporaryDir run;
-    const QString ini = run.path() + "/Control.ini";
-    SingleInstance first(ini, run.path());
+    SingleInstance first("drevonix-a", run.path());
     ASSERT_EQ(first.claim(), Role::First);
     QSignalSpy raised(&first, &SingleInstance::raiseRequested);
 
-    SingleInstance typist(ini, run.path());
+    SingleInstance typist("drevonix-a", run.path());
     EXPECT_FALSE(typist.claimAsTypist());
     EXPECT_EQ(typist.holder(),
               QStringLiteral("test_app (process %1)").arg(QCoreApplication::applicationPid()));
@@ -78,15 +113,14 @@ TEST(SingleInstance, ATypistNeverAsksForAWindowAndNamesTheHolder) {
     EXPECT_EQ(raised.count(), 0);
 
     // Free again: the typist's own.
-    SingleInstance elsewhere(run.path() + "/other/Control.ini", run.path());
+    SingleInstance elsewhere("drevonix-b", run.path());
     EXPECT_TRUE(elsewhere.claimAsTypist());
 }
 
 TEST(SingleInstance, LockAndSocketLeftByACrashAreTakenOver) {
     testApp();
     QTemporaryDir run;
-    const QString ini = run.path() + "/Control.ini";
-    const SingleInstance probe(ini, run.path());
+    const SingleInstance probe("drevonix-a", run.path());
 
     // A process that took the lock and died without releasing it.
     const pid_t child = fork();
@@ -103,16 +137,15 @@ TEST(SingleInstance, LockAndSocketLeftByACrashAreTakenOver) {
     ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
     stale.close();
 
-    SingleInstance next(ini, run.path());
-    EXPECT_EQ(next.claim(), Role::First);
-    QSignalSpy raised(&next, &SingleInstance::raiseRequested);
-    SingleInstance later(ini, run.path());
+    FirstElsewhere next("drevonix-a", run.path());
+    EXPECT_EQ(next.role, int(Role::First));
+    SingleInstance later("drevonix-a", run.path());
     EXPECT_EQ(later.claim(), Role::Second);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return raised.count() == 1; }, 2000));
+    EXPECT_EQ(next.raised, 1);
 
     // A live holder's lock, days old, is not: a copy without its flock, as on NFS.
-    SingleInstance old(run.path() + "/old/Control.ini", run.path());
-    ASSERT_TRUE(QFile::copy(next.lockPath(), old.lockPath()));
+    SingleInstance old("drevonix-old", run.path());
+    ASSERT_TRUE(QFile::copy(probe.lockPath(), old.lockPath()));
     QFile copy(old.lockPath());
     copy.open(QIODevice::ReadWrite);
     copy.setFileTime(QDateTime::currentDateTime().addDays(-3), QFileDevice::FileModificationTime);
@@ -128,7 +161,7 @@ TEST(SingleInstance, LockAndSocketLeftByACrashAreTakenOver) {
     } nameless[] = {
         {"left", 60, false, true}, {"being-written", 0, false, false}, {"held", 60, true, false}};
     for (const auto& c : nameless) {
-        SingleInstance typist(run.path() + "/" + c.what + "/Control.ini", run.path());
+        SingleInstance typist(c.what, run.path());
         QFile empty(typist.lockPath());
         ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
         empty.setFileTime(QDateTime::currentDateTime().addSecs(-c.ageSeconds),
@@ -142,19 +175,24 @@ TEST(SingleInstance, LockAndSocketLeftByACrashAreTakenOver) {
     }
 }
 
-// Same user and Control.ini, one lock, whatever the environment: cron, su and ssh set
-// XDG_RUNTIME_DIR, TMPDIR, HOME and XDG_CACHE_HOME differently or not at all.
+// Same user, one lock, whatever the environment: cron, su and ssh set XDG_RUNTIME_DIR,
+// TMPDIR, HOME and XDG_CONFIG_HOME differently or not at all.
 TEST(SingleInstance, OneLockWhateverTheEnvironmentSays) {
     testApp();
     QTemporaryDir tmp;
     const QByteArray home = qgetenv("HOME");
-    SingleInstance typist(tmp.filePath("Control.ini"));
+    const QString controller = SingleInstance::controllerKey();
+    // A key of this test's own in the default place: a real typist may hold the controller's.
+    SingleInstance typist(SingleInstance::demoKey(tmp.filePath("Control.ini")));
     ASSERT_TRUE(typist.claimAsTypist());
     for (const QString& value : {tmp.path(), QStringLiteral("/nonexistent"), QString()}) {
-        for (const char* name : {"XDG_RUNTIME_DIR", "TMPDIR", "HOME", "XDG_CACHE_HOME"})
+        for (const char* name :
+             {"XDG_RUNTIME_DIR", "TMPDIR", "HOME", "XDG_CACHE_HOME", "XDG_CONFIG_HOME"})
             value.isEmpty() ? qunsetenv(name) : qputenv(name, value.toUtf8());
-        EXPECT_FALSE(SingleInstance(tmp.filePath("Control.ini")).claimAsTypist())
+        EXPECT_FALSE(
+            SingleInstance(SingleInstance::demoKey(tmp.filePath("Control.ini"))).claimAsTypist())
             << qPrintable(value);
+        EXPECT_EQ(SingleInstance::controllerKey(), controller);
     }
     qputenv("HOME", home);
 }
@@ -165,20 +203,20 @@ TEST(SingleInstance, RunsWhereNoSocketCanBeMade) {
     // Deeper than a Unix socket path may be: the lock alone must still let us run.
     const QString deep = tmp.path() + "/" + QString(120, QLatin1Char('d'));
     ASSERT_TRUE(QDir().mkpath(deep));
-    SingleInstance first(deep + "/Control.ini", deep);
+    SingleInstance first("drevonix-a", deep);
     EXPECT_EQ(first.claim(), Role::First);
-    SingleInstance second(deep + "/Control.ini", deep);
+    SingleInstance second("drevonix-a", deep);
     EXPECT_EQ(second.claim(), Role::Failed);
 }
 
-// The lock goes to a folder only we own and may enter; whatever someone else left at the
-// name in /tmp is passed over, never used or followed.
+// The lock goes to a folder only we own and may enter; whatever someone else left at its
+// name is never used or followed, and never sends us elsewhere either: a second start that
+// went elsewhere would not see the first one's lock.
 enum class Squat { None, Link, Open, File, Foreign };
 
 QString runtimeFolderFor(const QTemporaryDir& root, Squat squat) {
     QDir base(root.path());
     base.mkpath("tmp");
-    base.mkpath("cache");
     base.mkpath("mine");
     ::chmod(qPrintable(base.filePath("mine")), 0700);
     const QString name = base.filePath("tmp/drevonix-" + QString::number(::getuid()));
@@ -203,10 +241,10 @@ QString runtimeFolderFor(const QTemporaryDir& root, Squat squat) {
             break;
     }
     QString why;
-    return SingleInstance::lockFolderIn({base.filePath("tmp"), base.filePath("cache")}, &why);
+    return SingleInstance::lockFolderIn({base.filePath("tmp")}, &why);
 }
 
-TEST(SingleInstance, FallbackFolderIsOursAlone) {
+TEST(SingleInstance, LockFolderIsOursAlone) {
     testApp();
     QTemporaryDir root;
     const QString uid = QString::number(::getuid());
@@ -215,57 +253,52 @@ TEST(SingleInstance, FallbackFolderIsOursAlone) {
         QString expected;
     } cases[] = {
         {Squat::None, "tmp/drevonix-" + uid},
-        {Squat::Link, "cache/drevonix-" + uid},
-        {Squat::Open, "cache/drevonix-" + uid},
-        {Squat::File, "cache/drevonix-" + uid},
+        {Squat::Link, ""},
+        {Squat::Open, ""},
+        {Squat::File, ""},
+        {Squat::Foreign, ""},  // giving a folder to another user needs root
     };
     for (const auto& c : cases) {
+        if (c.squat == Squat::Foreign && ::geteuid() != 0) continue;
         const QString folder = runtimeFolderFor(root, c.squat);
-        EXPECT_EQ(folder, root.filePath(c.expected)) << int(c.squat);
+        EXPECT_EQ(folder, c.expected.isEmpty() ? "" : root.filePath(c.expected)) << int(c.squat);
         struct stat st {};
-        ASSERT_EQ(::lstat(qPrintable(folder), &st), 0);
-        EXPECT_EQ(st.st_mode & 07777, 0700u) << folder.toStdString();
+        if (!folder.isEmpty()) {
+            ASSERT_EQ(::lstat(qPrintable(folder), &st), 0);
+            EXPECT_EQ(st.st_mode & 07777, 0700u) << folder.toStdString();
+        }
         QDir(root.filePath("tmp")).removeRecursively();
-        QDir(root.filePath("cache")).removeRecursively();
     }
 }
 
-// Every place taken by someone else or impossible (a home that is no folder): neither a
-// window nor a typist takes a lock at all (a lock with no folder would land in the working
-// directory, open to anyone there), and each says why, not that another copy runs.
+// No folder of our own: neither a window nor a typist takes a lock at all (a lock with no
+// folder would land in the working directory, open to anyone there), and each says why,
+// not that another copy runs.
 TEST(SingleInstance, NoPrivateFolderMeansNoLockAnywhere) {
     testApp();
     QTemporaryDir root;
     const QString uid = QString::number(::getuid());
     QDir base(root.path());
     for (const char* folder : {"tmp", "cwd"}) base.mkpath(folder);
-    for (const char* squat : {"tmp/drevonix-", "home"})
-        QFile(base.filePath(squat + uid)).open(QIODevice::WriteOnly);
+    QFile(base.filePath("tmp/drevonix-" + uid)).open(QIODevice::WriteOnly);
     const QString cwd = QDir::currentPath();
     QDir::setCurrent(base.filePath("cwd"));
-    SingleInstance window(base.filePath("Control.ini"), base.filePath("tmp"));
+    SingleInstance window("drevonix-a", base.filePath("tmp"));
     EXPECT_EQ(window.claim(), Role::Failed);
-    SingleInstance typist(base.filePath("Control.ini"), base.filePath("tmp"));
+    SingleInstance typist("drevonix-a", base.filePath("tmp"));
     EXPECT_FALSE(typist.claimAsTypist());
     QDir::setCurrent(cwd);
     EXPECT_TRUE(QDir(base.filePath("cwd")).isEmpty());
+    // A home where no folder can be made sends us to the last place, and no further.
+    QFile(base.filePath("home")).open(QIODevice::WriteOnly);
     QString why;
-    EXPECT_EQ(
-        SingleInstance::lockFolderIn({base.filePath("tmp"), base.filePath("home" + uid)}, &why),
-        "");
+    EXPECT_EQ(SingleInstance::lockFolderIn({base.filePath("home"), base.filePath("tmp")}, &why),
+              "");
     for (const QString& said : {window.failure(), typist.failure(), why})
         EXPECT_TRUE(said.contains("tmp/drevonix-" + uid + " is not a folder")) << qPrintable(said);
-    EXPECT_TRUE(why.contains("; cannot make " + base.filePath("home" + uid) + "/drevonix-" + uid +
-                             ": Not a directory"))
+    EXPECT_TRUE(why.startsWith("cannot make " + base.filePath("home") + "/drevonix-" + uid +
+                               ": Not a directory; "))
         << qPrintable(why);
-}
-
-TEST(SingleInstance, FallbackPassesOverAnotherUsersFolder) {
-    if (::geteuid() != 0) GTEST_SKIP() << "giving a folder to another user needs root";
-    testApp();
-    QTemporaryDir root;
-    EXPECT_EQ(runtimeFolderFor(root, Squat::Foreign),
-              root.filePath("cache/drevonix-" + QString::number(::getuid())));
 }
 
 }  // namespace
