@@ -61,16 +61,22 @@ using settings_test::keptAside;
 using settings_test::readBytes;
 using settings_test::writeBytes;
 
-// Root ignores mode bits; the immutable attribute stops root too.
-bool setImmutable(const QString& path, bool on) {
-    QProcess chattr;
-    chattr.start("chattr", {on ? "+i" : "-i", path});
-    if (!chattr.waitForFinished(5000)) {
-        chattr.kill();
-        chattr.waitForFinished(1000);
+// Runs a tool of the system; false when it is missing or fails. `out`: what it printed.
+bool tool(const QString& program, const QStringList& args, QByteArray* out = nullptr) {
+    QProcess p;
+    p.start(program, args);
+    if (!p.waitForFinished(5000)) {
+        p.kill();
+        p.waitForFinished(1000);
         return false;
     }
-    return chattr.exitStatus() == QProcess::NormalExit && chattr.exitCode() == 0;
+    if (out) *out = p.readAllStandardOutput();
+    return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+// Root ignores mode bits; the immutable attribute stops root too.
+bool setImmutable(const QString& path, bool on) {
+    return tool("chattr", {on ? "+i" : "-i", path});
 }
 
 struct ImmutableGuard {
@@ -160,6 +166,21 @@ INSTANTIATE_TEST_SUITE_P(BothPaths, SaveFault, ::testing::Values(Saver::Root, Sa
                          [](const auto& info) -> std::string {
                              return info.param == Saver::Root ? "Root" : "User";
                          });
+
+// Both saves keep who may read and write the file: an ACL's entries, and its mask, which
+// the mode alone would give to the whole group.
+TEST_P(SaveFault, SavingKeepsTheAccessControlList) {
+    IniFile ini = prepare();
+    ASSERT_TRUE(QFile::setPermissions(
+        path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup));
+    QByteArray before, after;
+    if (!tool("setfacl", {"-m", "u:1:rw", path()}) || !tool("getfacl", {"-cp", path()}, &before))
+        GTEST_SKIP() << "no setfacl, or no ACLs on this file system";
+    settings::Save_all(ini, keys, window, system);
+    EXPECT_NE(readBytes(path()), old);
+    ASSERT_TRUE(tool("getfacl", {"-cp", path()}, &after));
+    EXPECT_EQ(after.toStdString(), before.toStdString());
+}
 
 // A disk that cannot make the new file durable: the save fails and the old file stays,
 // whole, with nothing left beside it. Once the disk syncs again, the same save goes through.
