@@ -108,9 +108,9 @@ bool SingleInstance::tryTake() {
         }
         if (!takeNamelessLock()) return false;
     }
+    pinFolder();
     // Without the socket a later start cannot reach us, but the lock still keeps it from
     // running a second key mapper: run all the same.
-    pinFolder();
     if (!listen())
         qWarning("%s: cannot listen on %s: %s", qPrintable(QCoreApplication::applicationName()),
                  qPrintable(serverName()), qPrintable(server_->errorString()));

@@ -32,6 +32,9 @@ bool makePrivateDir(const QString& path, QString* why) {
         *why = QStringLiteral("%1 belongs to user %2").arg(path).arg(st.st_uid);
     else if ((st.st_mode & 077) != 0)
         *why = QStringLiteral("%1 is open to other users").arg(path);
+    else if (::access(name.constData(), W_OK) != 0)  // a read-only home, say
+        *why = QStringLiteral("cannot write in %1: %2")
+                   .arg(path, QString::fromLocal8Bit(std::strerror(errno)));
     else
         return true;
     return false;
