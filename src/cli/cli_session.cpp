@@ -383,10 +383,20 @@ int Session::keys() {
     watch.watch();
     connect(&watch, &app::SignalWatch::arrived, this, [&]([[maybe_unused]] int signo) {
 #ifdef SIGHUP  // not on Windows
-        if (signo == SIGHUP) return typist_->reload();
+        // Started from a terminal, a hangup is the terminal closing: nobody would see us any
+        // more, and we would hold the lock. A user manager's reload comes without one.
+        if (signo == SIGHUP && !app::SignalWatch::hangupIsTerminalGone()) return typist_->reload();
 #endif
         ended = true;
         running.exit(ExitDone);
+    });
+    // An X server that goes takes XTest with it: end at once, so that the lock is free and a
+    // service is started again (typing through uinput if that is there by then).
+    emitter_->whenLost([&](const std::string& why) {
+        err_ << "drevonix-cli: " << QString::fromStdString(why) << "; not typing any more"
+             << Qt::endl;
+        ended = true;
+        running.exit(ExitCannotType);
     });
 
     // Whatever happens to the controller from here on, we wait for it and type again.
@@ -404,7 +414,9 @@ int Session::keys() {
     if (const int error = h ? hid_->openError(h) : 0)
         err_ << "drevonix-cli: " << device::openFailureText(hid_->devicePath(h), error) << Qt::endl;
     sayControllerState();
-    return ended ? ExitDone : running.exec();
+    const int status = ended ? ExitDone : running.exec();
+    emitter_->whenLost(nullptr);
+    return status;
 }
 
 void Session::sayControllerState() {

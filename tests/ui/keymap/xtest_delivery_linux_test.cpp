@@ -256,6 +256,29 @@ TEST(XTestDelivery, KeyCaptureReadsThePhysicalKey) {
     EXPECT_TRUE(p.val[0]->text().isEmpty());
 }
 
+// An X server that goes is noticed from the event loop at once, not at the next press
+// (where Xlib would end the whole program): a typist can end and free the lock. Keystrokes
+// after it are dropped, and the end touches the dead connection no more.
+TEST(XTestDelivery, AServerThatGoesIsNoticedAtOnce) {
+    if (!application) GTEST_SKIP() << skipReason.toStdString();
+    Xvfb other;
+    QString why;
+    ASSERT_TRUE(other.start(&why)) << why.toStdString();
+    auto e = keymap::XTestEmitter::open(other.display(), &why);
+    ASSERT_TRUE(e) << why.toStdString();
+    std::string lost;
+    e->whenLost([&](const std::string& said) { lost = said; });
+    e->key(0x41, true);
+    e->key(0x41, false);
+    QTest::qWait(100);
+    EXPECT_EQ(lost, "");
+    other.stop();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !lost.empty(); }, 5000));
+    EXPECT_EQ(lost, "the X display has gone");
+    e->key(0x41, true);
+    e.reset();
+}
+
 TEST(XTestDelivery, ChosenWhenUinputIsOutOfReach) {
     if (!application) GTEST_SKIP() << skipReason.toStdString();
     const auto c = keymap::chooseEmitter(QStringLiteral("/nonexistent/uinput"), server.display());
