@@ -383,4 +383,55 @@ To work with the window, stop it: %2.</translation>
         <translation>The controller is attached (%1), but it cannot be opened: %2. See “Permissions” in the README: the udev rule 60-drevonix.rules, then plug the controller in again.</translation>
     </message>
 </context>
+<context>
+    <name>settings</name>
+    <message>
+        <source>Старт</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>Стоп</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>Следущая песня</source>
+        <translation>Next song</translation>
+    </message>
+    <message>
+        <source>Предыдущая песня</source>
+        <translation>Previous song</translation>
+    </message>
+    <message>
+        <source>Вперед на 5 секунд</source>
+        <translation>Forward 5 seconds</translation>
+    </message>
+    <message>
+        <source>Назад на 5 секунд</source>
+        <translation>Back 5 seconds</translation>
+    </message>
+    <message>
+        <source>Громче</source>
+        <translation>Louder</translation>
+    </message>
+    <message>
+        <source>Тише</source>
+        <translation>Quieter</translation>
+    </message>
+    <message>
+        <source>На 10 песен вперед</source>
+        <translation>10 songs forward</translation>
+    </message>
+    <message>
+        <source>На 10 песен назад</source>
+        <translation>10 songs back</translation>
+    </message>
+    <message>
+        <source>Пауза/Продолжить</source>
+        <translation>Pause/Resume</translation>
+    </message>
+    <message>
+        <source>Закрыть</source>
+        <translation>Close</translation>
+    </message>
+</context>
 </TS>
