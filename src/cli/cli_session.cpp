@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QTimer>
 #include <csignal>
+#include <optional>
 
 #include "app/signal_watch.hpp"
 #include "app/single_instance.hpp"
@@ -378,7 +379,8 @@ int Session::keys() {
     // SIGHUP reads the table again; SIGTERM and SIGINT end the run as asked for, also
     // while the first look for the controller still runs.
     QEventLoop running;
-    bool ended = false;
+    // Set when the run ends before its loop runs (a signal or the X server gone at the start).
+    std::optional<int> ended;
     app::SignalWatch watch;
     watch.watch();
     connect(&watch, &app::SignalWatch::arrived, this, [&]([[maybe_unused]] int signo) {
@@ -387,7 +389,7 @@ int Session::keys() {
         // more, and we would hold the lock. A user manager's reload comes without one.
         if (signo == SIGHUP && !app::SignalWatch::hangupIsTerminalGone()) return typist_->reload();
 #endif
-        ended = true;
+        ended = ExitDone;
         running.exit(ExitDone);
     });
     // An X server that goes takes XTest with it: end at once, so that the lock is free and a
@@ -395,7 +397,7 @@ int Session::keys() {
     emitter_->whenLost([&](const std::string& why) {
         err_ << "drevonix-cli: " << QString::fromStdString(why) << "; not typing any more"
              << Qt::endl;
-        ended = true;
+        ended = ExitCannotType;
         running.exit(ExitCannotType);
     });
 
@@ -414,7 +416,7 @@ int Session::keys() {
     if (const int error = h ? hid_->openError(h) : 0)
         err_ << "drevonix-cli: " << device::openFailureText(hid_->devicePath(h), error) << Qt::endl;
     sayControllerState();
-    const int status = ended ? ExitDone : running.exec();
+    const int status = ended ? *ended : running.exec();
     emitter_->whenLost(nullptr);
     return status;
 }
