@@ -26,10 +26,11 @@ controller emulator, and drevonix-cli, for logging and parameter backups from
 the command line, and for typing the wheel buttons without a desktop (the
 user service drevonix-keys, installed but not enabled).")
 # The libraries from dpkg-shlibdeps, and Qt's SVG icon plugin, which nothing links
-# against: without it the tray and window icons are blank. acl: the removal takes back
+# against: without it the tray and window icons are blank. Debian 13 moved the plugin out of
+# libqt6svg6 into qt6-svg-plugins; Debian 12 has it in libqt6svg6. acl: the removal takes back
 # the device access the rule gave (setfacl).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6, acl")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-svg-plugins | libqt6svg6 (<< 6.7.2-5~), acl")
 
 set(deb_dir ${CMAKE_CURRENT_BINARY_DIR}/deb)
 configure_file(${CMAKE_CURRENT_SOURCE_DIR}/deb/conffiles.in ${deb_dir}/conffiles @ONLY)

@@ -15,7 +15,10 @@
 #             compile commands) for the Windows compile check, qemu and busybox-static
 #             for the kernel lane (tools/kernel-lane.sh; the kernel and udev it fetches
 #             itself, into a cache, and never installs), acl, xinit and python3-xdg for
-#             its systemd boot (getfacl, startx, openbox's autostart), and the windows set
+#             its systemd boot (getfacl, startx, openbox's autostart), debootstrap for
+#             the Debian 13 lane, and the windows set
+#   debian13  what the Debian 13 lane (tools/test-debian13.sh) installs into its own root:
+#             the build, the package tools and the unit, widget and end-to-end tests
 #   windows   the Windows build (tools/windows-deps.sh, tools/package-windows.sh): mingw-w64,
 #             wine, ccache, the icon tools, and a deb-src entry for the archive already in
 #             use, so that apt-get source fetches Qt, QCustomPlot, hidapi and GoogleTest
@@ -34,11 +37,16 @@ core=(
 run=("qt6-svg-plugins|libqt6svg6" fonts-dejavu-core fonts-dejavu-extra)
 man=(help2man)
 package=(dpkg-dev file lintian appstream)
-test=(
+# What building and running the unit, widget and end-to-end tests needs.
+check=(
   libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool trayer openbox x11-utils
-  x11-xserver-utils x11-xkb-utils imagemagick e2fsprogs clang libclang-rt-dev umockdev
-  libumockdev-dev clang-format g++-mingw-w64-x86-64 python3 qemu-system-x86 busybox-static
-  acl xinit python3-xdg debootstrap
+  x11-xserver-utils x11-xkb-utils imagemagick e2fsprogs umockdev libumockdev-dev acl ccache
+)
+# The lanes of tools/test.sh beside those: the format check, the fuzz targets, the Windows
+# compile check, the kernel lane and its systemd boot, the Debian 13 lane's root.
+lanes=(
+  clang-format clang libclang-rt-dev g++-mingw-w64-x86-64 python3 qemu-system-x86
+  busybox-static xinit python3-xdg debootstrap
 )
 windows=(
   g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 ccache librsvg2-bin icoutils zip xvfb
@@ -50,7 +58,8 @@ lists_of() {
     install) echo core run man ;;
     demo) echo core run ;;
     package) echo core man package ;;
-    test) echo core run man package test windows ;;
+    test) echo core run man package check lanes windows ;;
+    debian13) echo core run man package check ;;
     windows) echo core windows ;;
     *) return 1 ;;
   esac
@@ -59,7 +68,7 @@ lists_of() {
 wanted=()
 for set in "${@:-install}"; do
   lists=$(lists_of "$set") || {
-    echo "install-deps.sh: unknown set \"$set\" (install, demo, package, test, windows)" >&2
+    echo "install-deps.sh: unknown set \"$set\" (install, demo, package, test, debian13, windows)" >&2
     exit 2
   }
   for l in $lists; do

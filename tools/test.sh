@@ -39,12 +39,10 @@ format() {
     xargs -0 clang-format --dry-run -Werror
 }
 phase format format
-options=(-G Ninja -DDREVONIX_WERROR=ON -DDREVONIX_PROGRAMS_ONLY=OFF -DDREVONIX_MAN=ON)
-command -v ccache >/dev/null 2>&1 && options+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-phase build eval 'cmake -S . -B build "${options[@]}" && cmake --build build'
-# The .deb from its own configuration (build-package), and lintian on it; the kernel lane's
-# systemd boot installs this very file.
-phase package tools/package.sh "$package_out"
+# One build for the tests and the .deb (Debian's flags, warnings as errors): the tests run
+# the very binaries the package holds, and lintian checks it. The kernel lane's systemd
+# boot installs this very file.
+phase build tools/package.sh --build build --with-tests "$package_out"
 DREVONIX_DEB=$(ls "$package_out"/drevonix_*.deb)
 export DREVONIX_DEB
 # Green only when every test ran: a skipped test fails the run, named.
@@ -52,7 +50,8 @@ phase tests tools/ctest-all-ran.sh --test-dir build --output-on-failure -j2 --ti
 # The Windows build (Qt for Windows from the cache, or built into it once per machine:
 # about 35 minutes on two cores), and its tests under wine (label windows).
 phase windows tools/test-windows.sh build-windows
-# The unit and widget tests again under AddressSanitizer and UBSan (build-asan), then the
-# fuzz targets, 30 s each, in their own clang configuration (build-fuzz).
-phase sanitizers tools/test-sanitizers.sh
+# Debian 13 in a root of its own: the build under AddressSanitizer and UBSan with its unit,
+# widget and end-to-end tests, and the .deb built, installed and looked at there.
+phase debian13 tools/test-debian13.sh
+# The fuzz targets, 30 s each, in their own clang configuration (build-fuzz).
 phase fuzz tools/test-fuzz.sh

@@ -329,8 +329,10 @@ To work with the window, stop it: %2.</translation>
         <translation> reports/s</translation>
     </message>
     <message>
-        <source>Не брать фокус клавиатуры (клавиши идут переднему окну)</source>
-        <translation>Take no keyboard focus (keys go to the window in front)</translation>
+        <source>Не брать фокус клавиатуры
+(клавиши идут переднему окну)</source>
+        <translation>Take no keyboard focus
+(keys go to the window in front)</translation>
     </message>
     <message>
         <source>Снимите флажок, чтобы вводить коды и частоту с клавиатуры; пока он стоит, пользуйтесь стрелками или колёсиком мыши</source>

@@ -20,7 +20,9 @@ struct SilentHid : testing_support::FakeHidLibrary {
 };
 
 struct NullView : telemetry::TelemetryView {
-    void setReadoutCaption(int, const QString& text) override { benchmark::DoNotOptimize(text); }
+    void setReadoutCaption(int, const QString& text) override {
+        benchmark::DoNotOptimize(text.constData());
+    }
     double temperatureAxisMax() const override { return max; }
     void setTemperatureAxisMin(double) override {}
     void setTemperatureAxisMax(double value) override { max = value; }

@@ -1,6 +1,7 @@
 #include "app/program.hpp"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QFile>
 #include <QMessageBox>
 
@@ -31,7 +32,8 @@ void explainOpenFailures(device::HidLibrary& hid, ui::TForm1& window) {
                      [&hid, &window](device::HidLibrary::Handle h) {
                          const QString path = hid.devicePath(h);
                          const int error = hid.openError(h);
-                         qWarning("drevonix: %s", qPrintable(device::openFailureText(path, error)));
+                         qWarning("%s: %s", qPrintable(QCoreApplication::applicationName()),
+                                  qPrintable(device::openFailureText(path, error)));
                          if (ui::TrayIcon* tray = window.trayIcon())
                              tray->showOpenFailure(path, error);
                      });
@@ -128,7 +130,7 @@ int runProgram(Application& application, device::HidLibrary& hid, bool emulated)
         bool failed = false;
         application.setErrorPresenter([&failed](const QString&, const QString& text) {
             failed = true;
-            qWarning("drevonix: %s", qPrintable(text));
+            qWarning("%s: %s", qPrintable(QCoreApplication::applicationName()), qPrintable(text));
         });
         window.WMEndSessionQuery();
         QCoreApplication::exit(failed ? 1 : 0);

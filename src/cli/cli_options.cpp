@@ -212,6 +212,7 @@ QString usageText() {
         "Options:\n"
         "  --simulate             use the built-in controller emulator instead of USB\n"
         "  --simulate=STATE       ... and keep the emulator's parameter block in file STATE\n"
+        "                         (a plain file; run as root, never a symbolic link)\n"
         "  --help                 shows this text\n"
         "  --version              prints the version\n"
         "\n"
@@ -231,7 +232,9 @@ QString usageText() {
         "     another typist runs, or there is no way to type\n"
         "  2  bad arguments, with a one-line message naming what is wrong (also a\n"
         "     STATE file that cannot be written)\n"
-        "  3  no answer from the controller in time (2 s for a block, 1 s for measurements)\n");
+        "  3  no answer from the controller in time (2 s for a block, 1 s for measurements)\n"
+        "  4  the output could not be written (a full disk, a closed standard output);\n"
+        "     watch and buttons end at the first line lost\n");
 }
 
 }  // namespace cli

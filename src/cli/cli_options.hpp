@@ -13,6 +13,7 @@ enum ExitCode : int {
     ExitNoController = 1,
     ExitBadArguments = 2,
     ExitNoAnswer = 3,
+    ExitOutputLost = 4,  // what the command printed did not reach standard output
     ExitCannotType = 1,  // keys: another typist runs, or no way to type
 };
 

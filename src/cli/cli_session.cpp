@@ -6,6 +6,10 @@
 #include <csignal>
 #include <optional>
 
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
 #include "app/signal_watch.hpp"
 #include "app/single_instance.hpp"
 #include "cli/keys_typist.hpp"
@@ -44,8 +48,8 @@ constexpr qint64 kEndlessSliceMs = 60'000;
 
 }  // namespace
 
-Session::Session(const Options& options, QTextStream& out, QTextStream& err)
-    : options_(options), out_(out), err_(err) {
+Session::Session(const Options& options, StandardOutput& output, QTextStream& err)
+    : options_(options), output_(output), out_(output.stream()), err_(err) {
     clock_.start();
 }
 
@@ -146,8 +150,11 @@ int Session::fail(int code, const QString& message) {
     return code;
 }
 
-void Session::line(const QString& text) {
+bool Session::line(const QString& text) {
     out_ << text << Qt::endl;  // flushed: watch and buttons feed pipes and log files
+    if (output_.ok()) return true;
+    wake();
+    return false;
 }
 
 bool Session::attach() {
@@ -218,6 +225,15 @@ int Session::run() {
     // good; only a plain file (or none yet) can keep a block.
     if (!options_.statePath.isEmpty()) {
         const QFileInfo state(options_.statePath);
+#ifdef Q_OS_UNIX
+        // Run as root, a link there (planted by anyone who may write that folder) would
+        // have the block written over the file it points to.
+        if (::geteuid() == 0 && state.isSymbolicLink())
+            return fail(ExitBadArguments,
+                        QStringLiteral("--simulate=%1: a symbolic link, which is not followed "
+                                       "as root")
+                            .arg(options_.statePath));
+#endif
         if (state.exists() && !state.isFile())
             return fail(
                 ExitBadArguments,
@@ -308,10 +324,11 @@ int Session::watch() {
                         QStringLiteral("no measurements from the controller within 1 s"));
         }
         const auto& m = LatestMeasurements;
-        line(QStringLiteral("acc=%1 atx=%2 temp=%3")
-                 .arg(common::formatFixed(m.AccVolts, 2, kSeparator),
-                      common::formatFixed(m.AtxVolts, 2, kSeparator),
-                      common::formatFixed(m.TemperatureC, 1, kSeparator)));
+        if (!line(QStringLiteral("acc=%1 atx=%2 temp=%3")
+                      .arg(common::formatFixed(m.AccVolts, 2, kSeparator),
+                           common::formatFixed(m.AtxVolts, 2, kSeparator),
+                           common::formatFixed(m.TemperatureC, 1, kSeparator))))
+            return ExitOutputLost;
         if (options_.count && n + 1 >= *options_.count) return ExitDone;
         // Requests keep a steady once-a-second beat, however long the answers took.
         const qint64 next = (n + 1) * kWatchPeriodMs;
@@ -323,13 +340,13 @@ int Session::watch() {
 int Session::buttons() {
     const auto finished = [this] {
         return (options_.count && presses_ >= *options_.count) ||
-               (emulator_ && simulatedPressesDone_);
+               (emulator_ && simulatedPressesDone_) || !output_.ok();
     };
     while (!finished()) {
         waitFor(finished, kEndlessSliceMs);
         if (unplugged_) return ExitNoController;
     }
-    return ExitDone;
+    return output_.ok() ? ExitDone : ExitOutputLost;
 }
 
 int Session::write() {

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "cli/cli_options.hpp"
+#include "cli/standard_output.hpp"
 #include "device/device_event_hook.hpp"
 #include "device/hid_library.hpp"
 #include "emulator/controller_emulator.hpp"
@@ -27,7 +28,7 @@ class Session : public QObject,
                 device::ButtonCodeSink {
     Q_OBJECT
 public:
-    Session(const Options& options, QTextStream& out, QTextStream& err);
+    Session(const Options& options, StandardOutput& output, QTextStream& err);
     ~Session() override;
 
     int run();
@@ -60,9 +61,11 @@ private:
     void sayControllerState();
 
     void startNextPress();
-    void line(const QString& text);
+    // Prints a line at once; false when it was lost (watch and buttons end then).
+    bool line(const QString& text);
 
     Options options_;
+    StandardOutput& output_;
     QTextStream& out_;
     QTextStream& err_;
 

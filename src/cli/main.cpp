@@ -5,13 +5,17 @@
 #include "app/signal_watch.hpp"
 #include "cli/cli_options.hpp"
 #include "cli/cli_session.hpp"
+#include "cli/standard_output.hpp"
+#include "common/utf8_locale.hpp"
 
 int main(int argc, char** argv) {
+    cli::StandardOutput::reserveClosedDescriptors();
+    common::chooseUtf8Ctype();
     // What the signals mean depends on the command: held until the arguments say.
     app::SignalWatch::holdSignals();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("drevonix-cli"));
-    QTextStream out(stdout);
+    cli::StandardOutput output;
     QTextStream err(stderr);
 
     QStringList args = QCoreApplication::arguments();
@@ -35,6 +39,16 @@ int main(int argc, char** argv) {
             app::SignalWatch::releaseSignals();
             break;
     }
-    cli::Session session(parsed.options, out, err);
-    return session.run();
+    int code = cli::ExitDone;
+    {
+        cli::Session session(parsed.options, output, err);
+        code = session.run();
+    }
+    // A backup that never reached its file is no success; a failure already reported
+    // keeps its own status.
+    if (!output.finish()) {
+        err << "drevonix-cli: cannot write to standard output: " << output.failure() << Qt::endl;
+        if (code == cli::ExitDone) code = cli::ExitOutputLost;
+    }
+    return code;
 }

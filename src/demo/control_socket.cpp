@@ -8,6 +8,7 @@
 #include <QStringDecoder>
 #include <QTimer>
 
+#include "demo/socket_path.hpp"
 #include "demo/window_state.hpp"
 
 #ifdef Q_OS_UNIX
@@ -43,6 +44,10 @@ bool ControlSocket::listen(const QString& name) {
 #else
     const QString path = name;
 #endif
+    if (const QString problem = socketPathProblem(path); !problem.isEmpty()) {
+        error_ = problem;
+        return false;
+    }
     if (server_) {
         server_->close();
         delete server_;
@@ -146,6 +151,15 @@ void ControlSocket::serve(QLocalSocket* socket) {
 void ControlSocket::answer(QLocalSocket* socket, const QString& line) {
     socket->write(line.toUtf8() + '\n');
     socket->flush();
+    if (socket->bytesToWrite() > MaxUnsentBytes) drop(socket);
+}
+
+void ControlSocket::drop(QLocalSocket* socket) {
+    // Forgotten first: the disconnect handler must not run for it, and serve() finds it gone.
+    clients_.erase(socket);
+    socket->disconnect(this);
+    socket->abort();
+    socket->deleteLater();
 }
 
 QString ControlSocket::execute(const QByteArray& line,

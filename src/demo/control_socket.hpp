@@ -28,6 +28,9 @@ public:
     static constexpr int MaxLineBytes = 4096;
     // What a client may send ahead while one of its commands is still running.
     static constexpr int MaxPendingBytes = 64 * 1024;
+    // What may wait to be sent to a client that does not read its answers; a client past
+    // it is dropped, or the demo would grow without bound.
+    static constexpr qint64 MaxUnsentBytes = 1024 * 1024;
     // The environment variable that names the socket's path.
     static constexpr const char* EnvironmentVariable = "DREVONIX_SIM_SOCKET";
 
@@ -64,6 +67,7 @@ private:
     void onNewConnection();
     void serve(QLocalSocket* socket);
     void answer(QLocalSocket* socket, const QString& line);
+    void drop(QLocalSocket* socket);
     void onBurstFinished(int sent);
     QString run(const ControlCommand& command, const std::function<void(const QString&)>& done);
 

@@ -4,12 +4,14 @@
 #include "app/error_box.hpp"
 #include "app/program.hpp"
 #include "app/signal_watch.hpp"
+#include "common/utf8_locale.hpp"
 #include "demo/demo_support.hpp"
 #include "emulator/controller_emulator.hpp"
 #include "emulator/simulated_library.hpp"
 #include "ui/tform1.hpp"
 
 int main(int argc, char* argv[]) {
+    common::chooseUtf8Ctype();
     app::SignalWatch::handleFromStart(true);
     app::Application application(argc, argv);
     app::setUpApplication(application);

@@ -19,6 +19,8 @@
 #include "common/number_format.hpp"
 #include "device/conversions.hpp"
 #include "params/parameter_form.hpp"
+#include "ui/parameter_page.hpp"
+#include "ui/telemetry_page.hpp"
 
 namespace demo {
 namespace {
@@ -28,8 +30,9 @@ constexpr int AccMin = 0, AccMax = 1600;                     // 0..16 V
 constexpr int AtxMin = 0, AtxMax = 1600;                     // 0..16 V
 constexpr int TemperatureMin = -400, TemperatureMax = 1250;  // -40..125 °C
 
+// With the main window's separator: side by side, the two must read alike.
 QString fixed(long double v, int decimals) {
-    return common::formatFixed(v, decimals, QLatin1Char('.'));
+    return common::formatFixed(v, decimals, ui::TelemetryPage::localeDecimalSeparator());
 }
 
 QLabel* valueLabel(QWidget* parent, const QString& widest) {
@@ -101,14 +104,14 @@ SimulatorWindow::SimulatorWindow(emulator::ControllerEmulator& emulator, QWidget
 
 void SimulatorWindow::buildDevices(QVBoxLayout* layout) {
     auto* box = new QGroupBox(tr("Подключены"), this);
-    auto* v = new QHBoxLayout(box);
+    // One above the other: side by side they would make the window too wide (see placeBeside).
+    auto* v = new QVBoxLayout(box);
     plugged_ = new QCheckBox(tr("Контроллер 04D8:003F"), box);
     plugged_->setObjectName(QStringLiteral("simPlugged"));
     otherPlugged_ = new QCheckBox(tr("Другое HID-устройство 046D:C52B"), box);
     otherPlugged_->setObjectName(QStringLiteral("simOtherPlugged"));
     v->addWidget(plugged_);
     v->addWidget(otherPlugged_);
-    v->addStretch(1);
     connect(plugged_, &QCheckBox::clicked, this, [this](bool on) {
         if (on)
             emulator_.plug();
@@ -163,7 +166,7 @@ void SimulatorWindow::buildButtons(QVBoxLayout* layout) {
     auto* box = new QGroupBox(tr("Кнопки руля (держите мышью)"), this);
     auto* v = new QVBoxLayout(box);
     auto* grid = new QGridLayout;
-    constexpr int Rows = WheelButtons / 3;
+    constexpr int Rows = WheelButtons / 2;
     for (int i = 0; i < WheelButtons; ++i) {
         auto* button = new QPushButton(QString::number(i + 1), box);
         button->setToolTip(tr("Пока нажата, посылает код рядом с ней"));
@@ -188,7 +191,7 @@ void SimulatorWindow::buildButtons(QVBoxLayout* layout) {
         codes_[static_cast<std::size_t>(i)] = code;
     }
     grid->setHorizontalSpacing(4);
-    for (const int gap : {2, 5}) grid->setColumnMinimumWidth(gap, 10);
+    grid->setColumnMinimumWidth(2, 10);
     v->addLayout(grid);
 
     auto* rateRow = new QHBoxLayout;
@@ -205,7 +208,7 @@ void SimulatorWindow::buildButtons(QVBoxLayout* layout) {
         if (!syncing_) emulator_.setRate(value);
     });
 
-    noFocus_ = new QCheckBox(tr("Не брать фокус клавиатуры (клавиши идут переднему окну)"), box);
+    noFocus_ = new QCheckBox(tr("Не брать фокус клавиатуры\n(клавиши идут переднему окну)"), box);
     noFocus_->setObjectName(QStringLiteral("simNoFocus"));
     noFocus_->setToolTip(
         tr("Снимите флажок, чтобы вводить коды и частоту с клавиатуры; пока он стоит, "
@@ -328,8 +331,9 @@ void SimulatorWindow::refreshBlock() {
     // Two lines of 13 bytes: the whole block stays readable in a narrow window.
     blockHex_->setText(hex.left(13 * 3 - 1) + QLatin1Char('\n') + hex.mid(13 * 3));
     // The values as the parameter page shows them, so that the two never disagree.
-    const params::ParameterTexts shown = params::displayTexts(
-        device::decodeParameterValues(emulator_.parameterBlock()), QLatin1Char('.'));
+    const params::ParameterTexts shown =
+        params::displayTexts(device::decodeParameterValues(emulator_.parameterBlock()),
+                             ui::ParameterPage::systemDecimalSeparator());
     blockValues_[0]->setText(shown.texts[0] + QStringLiteral(" V"));
     blockValues_[1]->setText(shown.texts[1] + QStringLiteral(" °C"));
     for (std::size_t i = 2; i < shown.texts.size(); ++i) {

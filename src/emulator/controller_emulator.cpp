@@ -1,11 +1,18 @@
 #include "emulator/controller_emulator.hpp"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QtGlobal>
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <numbers>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 #include "device/conversions.hpp"
 
@@ -42,6 +49,61 @@ void putLittleEndian(Report& r, std::size_t at, std::uint16_t v) {
 std::uint16_t clampRaw(long v) {
     return static_cast<std::uint16_t>(std::clamp<long>(v, 0, 0xFFFF));
 }
+
+#ifdef Q_OS_UNIX
+// Run as root, the state file is never reached through a link, at its name or its folder's:
+// whoever may write that folder could point one at any file. The file is read with
+// O_NOFOLLOW and written anew beside itself, then renamed over the name, which replaces a
+// link planted there rather than what it points to.
+bool runAsRoot() {
+    return ::geteuid() == 0;
+}
+
+int openFolderNoFollow(const QFileInfo& file) {
+    return ::open(QFile::encodeName(file.absolutePath()).constData(),
+                  O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+}
+
+QByteArray readNoFollow(const QString& path, qsizetype limit) {
+    const QFileInfo info(path);
+    const int dir = openFolderNoFollow(info);
+    if (dir < 0) return {};
+    // Non-blocking: a pipe put there must not hold the start.
+    const int fd = ::openat(dir, QFile::encodeName(info.fileName()).constData(),
+                            O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    ::close(dir);
+    if (fd < 0) return {};
+    QByteArray data(limit, Qt::Uninitialized);
+    const ssize_t n = ::read(fd, data.data(), static_cast<std::size_t>(limit));
+    ::close(fd);
+    data.truncate(n > 0 ? n : 0);
+    return data;
+}
+
+bool replaceNoFollow(const QString& path, const QByteArray& data) {
+    const QFileInfo info(path);
+    const int dir = openFolderNoFollow(info);
+    if (dir < 0) return false;
+    const QByteArray name = QFile::encodeName(info.fileName());
+    QByteArray temp;
+    int fd = -1;
+    for (int n = 0; n < 100 && fd < 0; ++n) {
+        temp = '.' + name + '.' + QByteArray::number(::getpid()) + '-' + QByteArray::number(n);
+        fd = ::openat(dir, temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                      0666);
+        if (fd < 0 && errno != EEXIST) break;
+    }
+    bool ok = fd >= 0 &&
+              ::write(fd, data.constData(), static_cast<std::size_t>(data.size())) ==
+                  static_cast<ssize_t>(data.size()) &&
+              ::fsync(fd) == 0;
+    if (fd >= 0) ::close(fd);
+    ok = ok && ::renameat(dir, temp.constData(), dir, name.constData()) == 0;
+    if (!ok && fd >= 0) ::unlinkat(dir, temp.constData(), 0);
+    ::close(dir);
+    return ok;
+}
+#endif
 
 }  // namespace
 
@@ -281,19 +343,35 @@ void ControllerEmulator::onFaultTick() {
 
 void ControllerEmulator::loadState() {
     if (statePath_.isEmpty()) return;
-    QFile f(statePath_);
-    if (!f.open(QIODevice::ReadOnly)) return;
     // A block is 78 characters; anything much longer is not ours.
-    const QByteArray data = f.read(256);
+    constexpr qsizetype kReadLimit = 256;
+    QByteArray data;
+#ifdef Q_OS_UNIX
+    if (runAsRoot()) {
+        data = readNoFollow(statePath_, kReadLimit);
+    } else
+#endif
+    {
+        QFile f(statePath_);
+        if (!f.open(QIODevice::ReadOnly)) return;
+        data = f.read(kReadLimit);
+    }
     if (const auto parsed = parseBlockBytes(QString::fromLatin1(data))) block_ = *parsed;
 }
 
 void ControllerEmulator::saveState() {
     if (statePath_.isEmpty()) return;
     // Atomic, so that a crash mid-write leaves the previous block, never half of one.
-    QSaveFile f(statePath_);
-    stateSaved_ = f.open(QIODevice::WriteOnly) &&
-                  f.write(formatBlockBytes(block_).toLatin1() + '\n') >= 0 && f.commit();
+    const QByteArray data = formatBlockBytes(block_).toLatin1() + '\n';
+#ifdef Q_OS_UNIX
+    if (runAsRoot()) {
+        stateSaved_ = replaceNoFollow(statePath_, data);
+    } else
+#endif
+    {
+        QSaveFile f(statePath_);
+        stateSaved_ = f.open(QIODevice::WriteOnly) && f.write(data) >= 0 && f.commit();
+    }
     if (!stateSaved_) qWarning("controller emulator: cannot save %s", qPrintable(statePath_));
 }
 

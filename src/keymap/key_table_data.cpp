@@ -4,13 +4,14 @@ namespace keymap {
 
 // In the order of KeyField and KeyTick.
 QString& KeyTableData::field(int row, KeyField f) {
-    static constexpr QString Row::*fields[] = {&Row::jcode, &Row::symbol, &Row::value,
-                                               &Row::descript};
+    using Text = QString Row::*;
+    static constexpr Text fields[] = {&Row::jcode, &Row::symbol, &Row::value, &Row::descript};
     return rows.at(static_cast<std::size_t>(row - 1)).*fields[static_cast<std::size_t>(f)];
 }
 
 bool& KeyTableData::box(int row, KeyTick b) {
-    static constexpr bool Row::*boxes[] = {&Row::shift, &Row::ctrl, &Row::alt};
+    using Tick = bool Row::*;
+    static constexpr Tick boxes[] = {&Row::shift, &Row::ctrl, &Row::alt};
     return rows.at(static_cast<std::size_t>(row - 1)).*boxes[static_cast<std::size_t>(b)];
 }
 

@@ -1,5 +1,6 @@
 #include "settings/ini_file.hpp"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -267,8 +268,8 @@ void IniFile::reload() {
     // Run as root, a link at the path is someone else's way into any file: not read, and
     // moved aside by the save like anything else we could not read.
     if (runAsRoot() && isSymLink(path_)) {
-        qWarning("drevonix: %s is a symbolic link, which the program does not follow as root",
-                 qPrintable(path_));
+        qWarning("%s: %s is a symbolic link, which the program does not follow as root",
+                 qPrintable(QCoreApplication::applicationName()), qPrintable(path_));
         state_ = DiskState::Unreadable;
         return;
     }

@@ -3,6 +3,7 @@
 // be read.
 #include "settings/ini_file.hpp"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -43,7 +44,8 @@ bool IniFile::moveAside() const {
         if (!info.dir().rename(info.fileName(), QFileInfo(aside).fileName())) return false;
         const char* why =
             state_ == DiskState::Unread ? "was not read at start" : "could not be read";
-        qWarning("drevonix: %s %s; it is kept as %s and written anew", qPrintable(path_), why,
+        qWarning("%s: %s %s; it is kept as %s and written anew",
+                 qPrintable(QCoreApplication::applicationName()), qPrintable(path_), why,
                  qPrintable(aside));
         return true;
     }
@@ -283,7 +285,8 @@ void IniFile::replaceFile() const {
     const QByteArray data = contents();
     // What we write must be what the next start reads whole.
     if (data.size() > MaxFileSize) {
-        qWarning("drevonix: %s would grow past %lld bytes; it is left as it was", qPrintable(path_),
+        qWarning("%s: %s would grow past %lld bytes; it is left as it was",
+                 qPrintable(QCoreApplication::applicationName()), qPrintable(path_),
                  static_cast<long long>(MaxFileSize));
         fail();
     }
@@ -308,7 +311,9 @@ void IniFile::replaceFile() const {
     if (runAsRoot()) {
         const char* why = nullptr;
         if (saveAsRoot(path_, data, &why)) return;
-        if (why) qWarning("drevonix: not saving %s as root: %s", qPrintable(path_), why);
+        if (why)
+            qWarning("%s: not saving %s as root: %s",
+                     qPrintable(QCoreApplication::applicationName()), qPrintable(path_), why);
         fail();
     }
 #endif

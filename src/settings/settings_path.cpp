@@ -1,5 +1,6 @@
 #include "settings/settings_path.hpp"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryFile>
@@ -111,9 +112,9 @@ QString settingsPathFor(const QString& exeDir) {
     static QString said;
     if (said != unsafe)
         qWarning(
-            "drevonix: %s can be changed by another user; run as root, the program keeps "
+            "%s: %s can be changed by another user; run as root, the program keeps "
             "its settings in %s",
-            qPrintable(unsafe), qPrintable(path));
+            qPrintable(QCoreApplication::applicationName()), qPrintable(unsafe), qPrintable(path));
     said = unsafe;
 #endif
     return path;

@@ -60,8 +60,9 @@ QString useDesktopLanguage() {
     const QString override = qEnvironmentVariable("DREVONIX_LANG");
     const QStringList available = availableLanguages();
     if (!override.isEmpty() && !available.contains(languageOf(override)))
-        qWarning("drevonix: DREVONIX_LANG=%s is none of %s; the desktop's language is used",
-                 qPrintable(override), qPrintable(available.join(QStringLiteral(", "))));
+        qWarning("%s: DREVONIX_LANG=%s is none of %s; the desktop's language is used",
+                 qPrintable(QCoreApplication::applicationName()), qPrintable(override),
+                 qPrintable(available.join(QStringLiteral(", "))));
     const QString language = chooseLanguage(QLocale::system().uiLanguages(), override, available);
     return useLanguage(language) ? language : Own;
 }

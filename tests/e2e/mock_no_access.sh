@@ -13,11 +13,14 @@ chmod 755 "$WORK"
 MOCK_AS_NOBODY=(--mode 000 --user "$NOBODY")
 WHY="found the controller at /dev/hidraw0 but may not open it: Permission denied; see \"Permissions\" in the README (the udev rule 60-drevonix.rules, then plug the controller in again)"
 
+# A copy in the test's own folder: the build tree may lie under a home that nobody cannot
+# enter.
+cli=$(private_copy "$DREVONIX_CLI_EXE")
 n=0
 for command in status read "read --raw" watch buttons "write eN3=90"; do
     n=$((n + 1))
     # shellcheck disable=SC2086 # the command's words
-    mock_run "cli$n" "${MOCK_AS_NOBODY[@]}" -- "$DREVONIX_CLI_EXE" $command
+    mock_run "cli$n" "${MOCK_AS_NOBODY[@]}" -- "$cli" $command
     [ "$RC" = 1 ] && [ -z "$OUT" ] && [ "$ERR" = "drevonix-cli: $WHY" ] ||
         fail "$command: status $RC, printed \"$OUT\", said \"$ERR\""
     grep -q ' out ' "$WORK/cli$n.log" && fail "$command: sent a report to a node it may not open"

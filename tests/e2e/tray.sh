@@ -42,6 +42,8 @@ classify
 icon=$ICON
 read -r ix iy iw ih < <(window_geometry "$icon")
 e2e_log "tray icon $icon at $ix,$iy size ${iw}x$ih"
+colours=$(window_colours "$icon")
+[ "${colours:-0}" -ge 3 ] || fail "the tray icon is blank (${colours:-no} colours): Qt's SVG plugin is missing"
 shot start
 
 click_icon() {

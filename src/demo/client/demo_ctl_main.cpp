@@ -2,18 +2,27 @@
 // the answers, one line each. For shell scripts, which cannot open a local socket; --help
 // says the rest.
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QLocalSocket>
 #include <QStringList>
 #include <QTextStream>
 #include <QThread>
+#include <cmath>
 #include <cstdio>
+
+#include "common/utf8_locale.hpp"
+#include "demo/socket_path.hpp"
 
 namespace {
 
 constexpr int ExitOk = 0;
 constexpr int ExitRefused = 1;
 constexpr int ExitNoDemo = 2;
+
+// Below a tenth of a second no demo answers; a day is past any script's patience.
+constexpr double MinTimeoutSeconds = 0.1;
+constexpr double MaxTimeoutSeconds = 86400;
 
 const char* const kUsage =
     "Usage: drevonix-demo-ctl [--socket PATH] [--timeout SECONDS] [COMMAND...]\n";
@@ -23,17 +32,22 @@ int usage() {
     return ExitNoDemo;
 }
 
+int refuse(const QString& message) {
+    std::fprintf(stderr, "drevonix-demo-ctl: %s\n", qUtf8Printable(message));
+    return ExitNoDemo;
+}
+
 int help() {
     std::fputs(kUsage, stdout);
     std::fputs(
         "\n"
         "Sends commands to a running drevonix-demo's control socket and prints the answers,\n"
-        "one line each (\"ok ...\" or \"error: ...\"). Each COMMAND is one argument; without\n"
-        "any, commands are read from the standard input, one a line.\n"
+        "one line each (\"ok ...\" or \"error: ...\"). Each COMMAND is one argument of one\n"
+        "line; without any, commands are read from the standard input, one a line.\n"
         "\n"
         "Options:\n"
         "  --socket PATH       the demo's socket (default: $DREVONIX_SIM_SOCKET)\n"
-        "  --timeout SECONDS   how long to wait for each answer (default 30)\n"
+        "  --timeout SECONDS   how long to wait for each answer, 0.1 to 86400 (default 30)\n"
         "  --help              shows this text\n"
         "  --version           prints the version\n"
         "\n"
@@ -65,6 +79,7 @@ int help() {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    common::chooseUtf8Ctype();
     QCoreApplication application(argc, argv);
     QStringList args = application.arguments().mid(1);
     QString path = qEnvironmentVariable("DREVONIX_SIM_SOCKET");
@@ -81,9 +96,16 @@ int main(int argc, char* argv[]) {
             path = args.takeFirst();
         } else if (option == QLatin1String("--timeout")) {
             bool ok = false;
-            const double seconds = args.takeFirst().toDouble(&ok);
-            if (!ok || seconds <= 0 || seconds > 86400) return usage();
-            timeoutMs = static_cast<int>(seconds * 1000);
+            const QString given = args.takeFirst();
+            const double seconds = given.toDouble(&ok);
+            // "nan" and "inf" are numbers to toDouble(); a tiny one would mean "don't wait".
+            if (!ok || !std::isfinite(seconds) || seconds < MinTimeoutSeconds ||
+                seconds > MaxTimeoutSeconds)
+                return refuse(QStringLiteral("--timeout \"%1\": expected seconds from %2 to %3")
+                                  .arg(given)
+                                  .arg(MinTimeoutSeconds)
+                                  .arg(MaxTimeoutSeconds));
+            timeoutMs = static_cast<int>(std::lround(seconds * 1000));
         } else {
             return usage();
         }
@@ -92,6 +114,20 @@ int main(int argc, char* argv[]) {
         std::fputs("drevonix-demo-ctl: no socket (--socket PATH or DREVONIX_SIM_SOCKET)\n", stderr);
         return ExitNoDemo;
     }
+    // The socket only splits lines: a line break would send two commands, and every later
+    // answer would be printed against the wrong one.
+    for (QString command : args)
+        if (command.contains(QLatin1Char('\n')) || command.contains(QLatin1Char('\r')))
+            return refuse(QStringLiteral("a command must be one line: \"%1\"")
+                              .arg(command.replace(QLatin1Char('\n'), QLatin1String("\\n"))
+                                       .replace(QLatin1Char('\r'), QLatin1String("\\r"))));
+#ifdef Q_OS_UNIX
+    // As the demo takes it: a relative path counts from the current folder (Qt's own
+    // default would be the temporary folder).
+    path = QDir::current().absoluteFilePath(path);
+#endif
+    if (const QString problem = demo::socketPathProblem(path); !problem.isEmpty())
+        return refuse(problem);
 
     // "drevonix-demo &" followed at once by a command: the demo makes its socket a moment
     // after it starts, so a missing or not yet listening socket is tried again for a few

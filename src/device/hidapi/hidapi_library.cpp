@@ -38,8 +38,8 @@ bool HidapiLibrary::Connect() {
         if (info.path.empty() || !seen.insert(info.path).second) continue;
         atConnect_.push_back(addDevice(info));
     }
-    QMetaObject::invokeMethod(
-        this, [this] { announceAttached(); }, Qt::QueuedConnection);
+    const auto announce = [this] { announceAttached(); };
+    QMetaObject::invokeMethod(this, announce, Qt::QueuedConnection);
     return true;
 }
 

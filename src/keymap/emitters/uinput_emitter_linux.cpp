@@ -1,5 +1,7 @@
 #include "keymap/emitters/uinput_emitter.hpp"
 
+#include <QCoreApplication>
+
 #include <fcntl.h>
 #include <linux/input.h>
 #include <linux/uinput.h>
@@ -90,7 +92,8 @@ void UinputEmitter::key(std::uint8_t vk, bool pressed) {
     const std::uint16_t code = vk::evdevFromVk(vk);
     if (code == 0) {
         if (reportedUnknown_.insert(vk).second)
-            qWarning("drevonix: virtual key %d has no Linux key code; not sent", vk);
+            qWarning("%s: virtual key %d has no Linux key code; not sent",
+                     qPrintable(QCoreApplication::applicationName()), vk);
         return;
     }
     writeEvent(EV_KEY, code, pressed ? 1 : 0);

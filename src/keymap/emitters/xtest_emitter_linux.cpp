@@ -1,5 +1,7 @@
 #include "keymap/emitters/xtest_emitter.hpp"
 
+#include <QCoreApplication>
+
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
@@ -69,7 +71,9 @@ void XTestEmitter::readConnection() {
 }
 
 void XTestEmitter::note(std::uint8_t vk, const char* why) {
-    if (reported_.insert(vk).second) qWarning("drevonix: virtual key %d %s; not sent", vk, why);
+    if (reported_.insert(vk).second)
+        qWarning("%s: virtual key %d %s; not sent", qPrintable(QCoreApplication::applicationName()),
+                 vk, why);
 }
 
 int XTestEmitter::spareKeycode() const {

@@ -15,6 +15,7 @@
 #   icon_window CLASS           prints the program's tray icon: its small mapped window
 #   main_window CLASS           prints its main window: large, titled $MAIN_TITLE, no dialog
 #   dialog_window CLASS TITLE   prints its dialog box with that caption
+#   window_colours WINDOW       prints how many colours the window shows (1: blank)
 
 set -u
 
@@ -177,6 +178,9 @@ dialog_window() {
     done
     return 1
 }
+
+# A tray icon whose picture could not be loaded (no SVG plugin) is one flat colour.
+window_colours() { import -window "$1" png:- 2>/dev/null | convert png:- -format %k info: 2>/dev/null; }
 
 # Counts "[Section]" headers and "key=value" lines of an INI file (CR LF line ends).
 ini_sections() { tr -d '\r' <"$1" | grep -c '^\[.*\]$'; }

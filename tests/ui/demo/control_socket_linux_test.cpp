@@ -331,6 +331,46 @@ private slots:
         }
         QTRY_COMPARE(socket_->clientCount(), 4);
         QCOMPARE(clients[2]->ask("get tab"), QStringLiteral("ok 0"));
+        // One that sends and never reads is dropped once its answers pile up (8 MB of
+        // commands would pile up 100 MB); the others go on.
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un addr{};
+        addr.sun_family = AF_UNIX;
+        std::strcpy(addr.sun_path, QFile::encodeName(path_).constData());
+        QCOMPARE(::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+        QTRY_COMPARE(socket_->clientCount(), 5);
+        const QByteArray blocks = QByteArray("block\n").repeated(1000);
+        for (qint64 sent = 0; sent < 8'000'000 && socket_->clientCount() == 5;) {
+            sent += std::max<ssize_t>(
+                0, ::send(fd, blocks.constData(), blocks.size(), MSG_NOSIGNAL | MSG_DONTWAIT));
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        }
+        ::close(fd);
+        QCOMPARE(socket_->clientCount(), 4);
+        QCOMPARE(clients[3]->ask("get tab"), QStringLiteral("ok 0"));
+    }
+
+    // drevonix-demo-ctl refuses, before it connects, what it could not send as one command
+    // or wait for right.
+    void ctlRefusesWhatItCannotSendRight_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("named");
+        QTest::newRow("line break") << QStringList{"get tab\nquit"} << "one line";
+        QTest::newRow("nan") << QStringList{"--timeout", "nan", "get tab"} << "--timeout";
+        QTest::newRow("tiny") << QStringList{"--timeout", "0.0001", "get tab"} << "--timeout";
+        QTest::newRow("long path")
+            << QStringList{"--socket", pathIn(QByteArray(120, 's').constData()), "get tab"}
+            << "too long: ";
+    }
+    void ctlRefusesWhatItCannotSendRight() {
+        QFETCH(QStringList, args);
+        QFETCH(QString, named);
+        QProcess ctl;
+        ctl.start(QStringLiteral(DREVONIX_DEMO_CTL_EXE),
+                  QStringList{"--socket", pathIn("none.sock")} + args);
+        QVERIFY(ctl.waitForFinished(10000));
+        const QString err = QString::fromUtf8(ctl.readAllStandardError());
+        QVERIFY2(ctl.exitCode() == 2 && err.contains(named), qPrintable(err));
     }
 
     void listenTakesOnlyStaleSockets() {
@@ -376,6 +416,11 @@ private slots:
         QVERIFY(!third.listen(plain));
         QVERIFY(third.errorString().contains(QLatin1String("not a socket")));
         QVERIFY(QFile::exists(plain));
+        // A path longer than a socket takes says so, and the limit.
+        QVERIFY(!third.listen(pathIn(QByteArray(120, 'l').constData())));
+        QVERIFY2(third.errorString().contains(QLatin1String("too long: ")) &&
+                     third.errorString().contains(QLatin1String("at most 107")),
+                 qPrintable(third.errorString()));
     }
 };
 

@@ -72,6 +72,13 @@ private slots:
         for (QLabel* l : window_->findChildren<QLabel*>()) labels << l->text();
         QVERIFY(labels.contains(QStringLiteral("1.79 V = 100")));
         QVERIFY(labels.contains(QStringLiteral("31739.5 °C = 65535")));
+        // Beside the main window the two read alike: with the locale's decimal separator.
+        QLocale::setDefault(QLocale(QLocale::Russian));
+        window_->refresh();
+        QLocale::setDefault(QLocale::system());
+        labels.clear();
+        for (QLabel* l : window_->findChildren<QLabel*>()) labels << l->text();
+        QVERIFY(labels.contains(QStringLiteral("1,79 V = 100")));
         // Refreshing wrote nothing back into the emulator.
         QCOMPARE(emulator_->telemetry(), (emulator::RawTelemetry{100, 200, 65535}));
 
@@ -139,6 +146,10 @@ private slots:
     }
 
     void placedBesideTheMainWindow() {
+        // Russian (the widest) on a 1024 px screen: beside the main window's frame, 491 px
+        // at x 102 as its form places it, with the gap and our own 2 px frame.
+        QVERIFY2(window_->sizeHint().width() <= 1024 - (102 + 491) - 8 - 2,
+                 qPrintable(QString::number(window_->sizeHint().width())));
         const QRect room = QGuiApplication::primaryScreen()->availableGeometry();
         QWidget main;
         main.setFixedSize(200, 150);

@@ -8,6 +8,7 @@
 #include <csignal>
 #ifndef _WIN32
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 #include <string>
 #include <vector>
@@ -23,13 +24,19 @@ struct CliRun {
     qint64 elapsedMs = 0;
 };
 
+enum class Stdout { Pipe, Full, Closed };
+
 // Runs the tool and waits for it, at most `timeoutMs`; a hanging tool is killed and fails.
 // With `signo`, the tool gets that signal a moment after its start.
 CliRun cli(const QStringList& args, int timeoutMs = 15000,
            const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment(),
-           [[maybe_unused]] int signo = 0) {
+           [[maybe_unused]] int signo = 0, [[maybe_unused]] Stdout to = Stdout::Pipe) {
     QProcess p;
     p.setProcessEnvironment(env);
+#ifndef _WIN32
+    if (to == Stdout::Full) p.setStandardOutputFile(QStringLiteral("/dev/full"));
+    if (to == Stdout::Closed) p.setChildProcessModifier([] { ::close(1); });
+#endif
     QElapsedTimer clock;
     clock.start();
     p.start(QStringLiteral(DREVONIX_CLI), args);
@@ -70,10 +77,23 @@ const std::string kFactoryRaw =
     "03 1f 02 14 1e 28 3c 14 05 03 e8 01 f4 03 e8 01 f4 03 e8 01 f4 01 f4 02 01 00\n";
 
 TEST(Cli, ReadRawShowsTheEmulatorsFactoryBlock) {
-    const CliRun r = cli(split("--simulate read --raw"));
-    EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out, kFactoryRaw);
-    EXPECT_EQ(r.err, "");
+    // Whatever the locale says (none at all in cron or a service), nothing on stderr: Qt
+    // complains there about a codeset that is not UTF-8 unless the program chose UTF-8.
+    const struct {
+        const char* name;
+        const char* value;
+    } locales[] = {{"LANG", "C.UTF-8"}, {"LC_ALL", "C"}, {"LC_ALL", "POSIX"}, {"LANG", ""}};
+    for (const auto& l : locales) {
+        SCOPED_TRACE(std::string(l.name) + "=" + l.value);
+        auto env = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"LANG", "LC_ALL", "LC_CTYPE", "LANGUAGE"})
+            env.remove(QString::fromLatin1(name));
+        if (*l.value) env.insert(QString::fromLatin1(l.name), QString::fromLatin1(l.value));
+        const CliRun r = cli(split("--simulate read --raw"), 15000, env);
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(r.out, kFactoryRaw);
+        EXPECT_EQ(r.err, "");
+    }
 }
 
 TEST(Cli, ReadPrintsTheSeventeenValuesInFormOrder) {
@@ -96,7 +116,7 @@ TEST(Cli, WatchPrintsSetRawValuesOnceASecond) {
     EXPECT_EQ(r.out, "acc=11.81 atx=12.10 temp=-10.0\nacc=11.81 atx=12.10 temp=-10.0\n");
     EXPECT_GE(r.elapsedMs, 900) << "the second request went out early";
 
-    const CliRun zero = cli(split("--simulate --sim-telemetry 0,0,0 watch --count 1"));
+    const CliRun zero = cli(split("--simulate --sim-telemetry=0,0,0 watch --count=1"));
     EXPECT_EQ(zero.out, "acc=0.33 atx=0.38 temp=-260.0\n");
 }
 
@@ -108,6 +128,8 @@ TEST(Cli, ButtonsPrintTheFirstReportOfEachPress) {
         {"--simulate --sim-press 700:50 --sim-press 4660:200 --sim-press 0:1 buttons",
          "code=700\ncode=4660\ncode=0\n"},
         {"--simulate --sim-press 700:5 --sim-press 800:5 --sim-press 900:5 buttons --count 2",
+         "code=700\ncode=800\n"},
+        {"--simulate --sim-press=700:5 --sim-press 800:5 --sim-press=900:5 buttons --count=2",
          "code=700\ncode=800\n"},
         {"--simulate buttons", ""},
     };
@@ -337,6 +359,8 @@ TEST(Cli, BadArgumentsNameWhatIsWrong) {
         {"--simulate watch --count x", "--count"},
         {"--simulate watch --count -3", "--count"},
         {"--simulate watch --count", "--count"},
+        {"--simulate watch --count=", "--count"},
+        {"--simulate --sim-press= buttons", "--sim-press"},
         {"--simulate read --count 2", "--count"},
         {"--simulate status --raw", "--raw"},
         {"--simulate= read", "--simulate"},
@@ -363,6 +387,53 @@ TEST(Cli, BadArgumentsNameWhatIsWrong) {
     }
 }
 
+#ifndef _WIN32
+// A backup on a full disk or a closed standard output is no success; the endless commands
+// end at the first line lost (or cli()'s bound fails them); a failure keeps its own status.
+TEST(Cli, LostOutputIsNoSuccess) {
+    const char* const presses =
+        "--simulate --sim-press 700:5 --sim-press 701:5 --sim-press 702:5 --sim-press 703:5 "
+        "--sim-press 704:5 --sim-press 705:5 --sim-press 706:5 buttons";
+    const std::pair<const char*, int> cases[] = {
+        {"--help", 4},
+        {"--simulate read", 4},
+        {"--simulate read --raw", 4},
+        {"--simulate status", 4},
+        {"--simulate watch", 4},
+        {presses, 4},
+        {"--simulate write eN1=5", 0},
+        {"--simulate --sim-unplugged status", 1},
+    };
+    for (const Stdout to : {Stdout::Full, Stdout::Closed}) {
+        for (const auto& [args, exitCode] : cases) {
+            SCOPED_TRACE(args);
+            const CliRun r =
+                cli(split(args), 8000, QProcessEnvironment::systemEnvironment(), 0, to);
+            EXPECT_EQ(r.exitCode, exitCode) << r.err;
+            EXPECT_EQ(r.err.find("cannot write to standard output") != std::string::npos,
+                      exitCode != 0)
+                << r.err;
+        }
+    }
+}
+
+// Run as root, the state file is never reached through a link planted at its name.
+TEST(Cli, RootFollowsNoLinkAsTheStateFile) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root";
+    QTemporaryDir dir;
+    QFile target(dir.filePath(QStringLiteral("root-only")));
+    ASSERT_TRUE(target.open(QIODevice::WriteOnly) && target.write("secret\n") == 7);
+    target.close();
+    ASSERT_TRUE(QFile::link(target.fileName(), dir.filePath(QStringLiteral("state"))));
+    const CliRun r = cli({QStringLiteral("--simulate=") + dir.filePath(QStringLiteral("state")),
+                          QStringLiteral("write"), QStringLiteral("eN1=5")});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("symbolic link"), std::string::npos) << r.err;
+    ASSERT_TRUE(target.open(QIODevice::ReadOnly));
+    EXPECT_EQ(target.readAll(), "secret\n");
+}
+#endif
+
 TEST(Cli, HelpListsEveryCommandAndVersionNamesTheRelease) {
     for (const char* args : {"--help", "help", "--simulate read --help"}) {
         const CliRun r = cli(split(args));
@@ -371,7 +442,8 @@ TEST(Cli, HelpListsEveryCommandAndVersionNamesTheRelease) {
              {"status", "read --raw", "watch [--count N]", "buttons [--count N]",
               "write NAME=VALUE", "keys [--verbose]", "--simulate[=STATE]",
               "--sim-telemetry ACC,ATX,TEMP", "--sim-press CODE:REPORTS", "--sim-unplugged",
-              "0  done", "1  no controller", "2  bad arguments", "3  no answer"})
+              "0  done", "1  no controller", "2  bad arguments", "3  no answer",
+              "4  the output could not be written"})
             EXPECT_NE(r.out.find(word), std::string::npos) << word;
     }
     // help2man makes the manual page from these two.

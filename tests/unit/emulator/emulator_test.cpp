@@ -247,8 +247,8 @@ TEST(ControllerEmulator, HeldButtonKeepsToItsClock) {
         if (inTick) return;
         inTick = true;
         ++ticks;
-        QMetaObject::invokeMethod(
-            &e, [&] { inTick = false; }, Qt::QueuedConnection);
+        const auto tickEnds = [&] { inTick = false; };
+        QMetaObject::invokeMethod(&e, tickEnds, Qt::QueuedConnection);
     });
     e.hold(42);
     EXPECT_TRUE(e.isHeld());

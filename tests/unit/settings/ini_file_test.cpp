@@ -14,6 +14,7 @@ namespace {
 using settings::IniFile;
 using settings_test::readBytes;
 using settings_test::writeBytes;
+using namespace Qt::Literals::StringLiterals;
 
 // Notepad's "Unicode": UTF-16LE after its byte-order mark.
 QByteArray utf16(const QString& text) {
@@ -187,7 +188,7 @@ TEST_F(IniFileTest, UnchangedFileIsSavedByteForByte) {
     static const char raw[] =
         "\xEF\xBB\xBF[Key 01]\r\n; not ours\r\nJ.Code=5\n\r\r\n[X]\rk=\x98\x00z\r\n  \t\n";
     // In UTF-16LE: a lone surrogate, NUL, and an odd last byte.
-    const QByteArray wide = utf16(u"[Key 01]\r\nJ.Code=5\r\nx=\xD800\0y\r\n"_qs) + 'z';
+    const QByteArray wide = utf16(u"[Key 01]\r\nJ.Code=5\r\nx=\xD800\0y\r\n"_s) + 'z';
     for (const QByteArray& odd : {QByteArray(raw, sizeof raw - 1), wide}) {
         IniFile ini = fileWith(odd);
         EXPECT_EQ(ini.contents(), odd);
