@@ -256,9 +256,8 @@ TEST(XTestDelivery, KeyCaptureReadsThePhysicalKey) {
     EXPECT_TRUE(p.val[0]->text().isEmpty());
 }
 
-// An X server that goes is noticed from the event loop at once, not at the next press
-// (where Xlib would end the whole program): a typist can end and free the lock. Keystrokes
-// after it are dropped, and the end touches the dead connection no more.
+// An X server that goes is noticed at once, not at the next press (where Xlib would end the
+// program); keystrokes after it are dropped, and the end leaves the dead connection alone.
 TEST(XTestDelivery, AServerThatGoesIsNoticedAtOnce) {
     if (!application) GTEST_SKIP() << skipReason.toStdString();
     Xvfb other;
@@ -268,15 +267,9 @@ TEST(XTestDelivery, AServerThatGoesIsNoticedAtOnce) {
     ASSERT_TRUE(e) << why.toStdString();
     std::string lost;
     e->whenLost([&](const std::string& said) { lost = said; });
-    e->key(0x41, true);
-    e->key(0x41, false);
-    QTest::qWait(100);
-    EXPECT_EQ(lost, "");
     other.stop();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !lost.empty(); }, 5000));
-    EXPECT_EQ(lost, "the X display has gone");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return lost == "the X display has gone"; }, 5000));
     e->key(0x41, true);
-    e.reset();
 }
 
 TEST(XTestDelivery, ChosenWhenUinputIsOutOfReach) {

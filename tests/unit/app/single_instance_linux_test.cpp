@@ -13,9 +13,8 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QThread>
-#include <atomic>
 #include <csignal>
+#include <future>
 
 #include "app/single_instance.hpp"
 #include "support/program_app.hpp"
@@ -41,56 +40,39 @@ TEST(SingleInstance, DemoKeyFollowsTheFileNotItsSpelling) {
     for (const auto& c : cases)
         EXPECT_EQ(SingleInstance::demoKey(c.path) == SingleInstance::demoKey(base), c.same)
             << c.path.toStdString();
-    // Short enough for a Unix socket path even in a deep runtime folder; never the
-    // controller's.
-    for (const QString& key : {SingleInstance::demoKey(base), SingleInstance::controllerKey()})
-        EXPECT_LE(key.size(), 30);
-    EXPECT_TRUE(
-        SingleInstance::controllerKey().startsWith("drevonix-" + QString::number(getuid())));
+    // Short enough for a Unix socket path even in a deep runtime folder.
+    EXPECT_LE(SingleInstance::demoKey(base).size(), 30);
     EXPECT_NE(SingleInstance::demoKey(base), SingleInstance::controllerKey());
 }
 
-// A first start answering from a thread of its own, as another process would while this
-// one waits for its answer.
-struct FirstElsewhere {
-    FirstElsewhere(const QString& key, const QString& parent) {
-        QObject::connect(&thread, &QThread::started, [=, this] {
-            first = new SingleInstance(key, parent);
-            QObject::connect(first, &SingleInstance::raiseRequested, [this] { ++raised; });
-            role = int(first->claim());
-        });
-        QObject::connect(&thread, &QThread::finished, [this] { delete first; });
-        thread.start();
-        EXPECT_TRUE(QTest::qWaitFor([&] { return role >= 0; }, 5000));
-    }
-    ~FirstElsewhere() {
-        thread.quit();
-        thread.wait(10000);
-    }
-    QThread thread;
-    SingleInstance* first = nullptr;
-    std::atomic<int> role{-1};
-    std::atomic<int> raised{0};
-};
+// A start from a thread of its own, as from another process: this thread's loop lets a
+// first start here answer it.
+Role claimElsewhere(const QString& key, const QString& dir) {
+    auto role = std::async(std::launch::async, [&] { return SingleInstance(key, dir).claim(); });
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return role.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
+        10000));
+    return role.get();
+}
 
 TEST(SingleInstance, SecondStartAsksTheFirstForItsWindow) {
     testApp();
     QTemporaryDir run;
-    FirstElsewhere first("drevonix-a", run.path());
-    ASSERT_EQ(first.role, int(Role::First));
+    SingleInstance first("drevonix-a", run.path());
+    ASSERT_EQ(first.claim(), Role::First);
+    QSignalSpy raised(&first, &SingleInstance::raiseRequested);
 
-    SingleInstance second("drevonix-a", run.path());
-    EXPECT_EQ(second.claim(), Role::Second);
-    EXPECT_EQ(first.raised, 1);
+    EXPECT_EQ(claimElsewhere("drevonix-a", run.path()), Role::Second);
+    EXPECT_EQ(raised.count(), 1);
 
     // Another key is another program.
     SingleInstance elsewhere("drevonix-b", run.path());
     EXPECT_EQ(elsewhere.claim(), Role::First);
     QTest::qWait(50);
-    EXPECT_EQ(first.raised, 1);
+    EXPECT_EQ(raised.count(), 1);
 
-    // A holder that takes the request and never answers (stopped, or hung): no window came
-    // up, and the second start names who holds the lock instead of claiming it did.
+    // A holder that takes the request and never answers (stopped, or hung; here one whose
+    // thread waits): no window came up, and the start names who holds the lock instead.
     SingleInstance silent("drevonix-b", run.path());
     EXPECT_EQ(silent.claim(), Role::Failed);
     EXPECT_TRUE(silent.failure().startsWith(
@@ -137,11 +119,11 @@ TEST(SingleInstance, LockAndSocketLeftByACrashAreTakenOver) {
     ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
     stale.close();
 
-    FirstElsewhere next("drevonix-a", run.path());
-    EXPECT_EQ(next.role, int(Role::First));
-    SingleInstance later("drevonix-a", run.path());
-    EXPECT_EQ(later.claim(), Role::Second);
-    EXPECT_EQ(next.raised, 1);
+    SingleInstance next("drevonix-a", run.path());
+    EXPECT_EQ(next.claim(), Role::First);
+    QSignalSpy raised(&next, &SingleInstance::raiseRequested);
+    EXPECT_EQ(claimElsewhere("drevonix-a", run.path()), Role::Second);
+    EXPECT_EQ(raised.count(), 1);
 
     // A live holder's lock, days old, is not: a copy without its flock, as on NFS.
     SingleInstance old("drevonix-old", run.path());
@@ -175,24 +157,19 @@ TEST(SingleInstance, LockAndSocketLeftByACrashAreTakenOver) {
     }
 }
 
-// Same user, one lock, whatever the environment: cron, su and ssh set XDG_RUNTIME_DIR,
-// TMPDIR, HOME and XDG_CONFIG_HOME differently or not at all.
+// Same user and Control.ini, one lock, whatever the environment: cron, su and ssh set
+// XDG_RUNTIME_DIR, TMPDIR, HOME and XDG_CACHE_HOME differently or not at all.
 TEST(SingleInstance, OneLockWhateverTheEnvironmentSays) {
     testApp();
     QTemporaryDir tmp;
     const QByteArray home = qgetenv("HOME");
-    const QString controller = SingleInstance::controllerKey();
-    // A key of this test's own in the default place: a real typist may hold the controller's.
-    SingleInstance typist(SingleInstance::demoKey(tmp.filePath("Control.ini")));
+    const QString key = SingleInstance::demoKey(tmp.filePath("Control.ini"));
+    SingleInstance typist(key);
     ASSERT_TRUE(typist.claimAsTypist());
     for (const QString& value : {tmp.path(), QStringLiteral("/nonexistent"), QString()}) {
-        for (const char* name :
-             {"XDG_RUNTIME_DIR", "TMPDIR", "HOME", "XDG_CACHE_HOME", "XDG_CONFIG_HOME"})
+        for (const char* name : {"XDG_RUNTIME_DIR", "TMPDIR", "HOME", "XDG_CACHE_HOME"})
             value.isEmpty() ? qunsetenv(name) : qputenv(name, value.toUtf8());
-        EXPECT_FALSE(
-            SingleInstance(SingleInstance::demoKey(tmp.filePath("Control.ini"))).claimAsTypist())
-            << qPrintable(value);
-        EXPECT_EQ(SingleInstance::controllerKey(), controller);
+        EXPECT_FALSE(SingleInstance(key).claimAsTypist()) << qPrintable(value);
     }
     qputenv("HOME", home);
 }
@@ -271,16 +248,17 @@ TEST(SingleInstance, LockFolderIsOursAlone) {
     }
 }
 
-// No folder of our own: neither a window nor a typist takes a lock at all (a lock with no
-// folder would land in the working directory, open to anyone there), and each says why,
-// not that another copy runs.
+// Every place taken by someone else or impossible (a home that is no folder): neither a
+// window nor a typist takes a lock at all (a lock with no folder would land in the working
+// directory, open to anyone there), and each says why, not that another copy runs.
 TEST(SingleInstance, NoPrivateFolderMeansNoLockAnywhere) {
     testApp();
     QTemporaryDir root;
     const QString uid = QString::number(::getuid());
     QDir base(root.path());
     for (const char* folder : {"tmp", "cwd"}) base.mkpath(folder);
-    QFile(base.filePath("tmp/drevonix-" + uid)).open(QIODevice::WriteOnly);
+    for (const char* squat : {"tmp/drevonix-", "home"})
+        QFile(base.filePath(squat + uid)).open(QIODevice::WriteOnly);
     const QString cwd = QDir::currentPath();
     QDir::setCurrent(base.filePath("cwd"));
     SingleInstance window("drevonix-a", base.filePath("tmp"));
@@ -289,15 +267,14 @@ TEST(SingleInstance, NoPrivateFolderMeansNoLockAnywhere) {
     EXPECT_FALSE(typist.claimAsTypist());
     QDir::setCurrent(cwd);
     EXPECT_TRUE(QDir(base.filePath("cwd")).isEmpty());
-    // A home where no folder can be made sends us to the last place, and no further.
-    QFile(base.filePath("home")).open(QIODevice::WriteOnly);
     QString why;
-    EXPECT_EQ(SingleInstance::lockFolderIn({base.filePath("home"), base.filePath("tmp")}, &why),
-              "");
+    EXPECT_EQ(
+        SingleInstance::lockFolderIn({base.filePath("home" + uid), base.filePath("tmp")}, &why),
+        "");
     for (const QString& said : {window.failure(), typist.failure(), why})
         EXPECT_TRUE(said.contains("tmp/drevonix-" + uid + " is not a folder")) << qPrintable(said);
-    EXPECT_TRUE(why.startsWith("cannot make " + base.filePath("home") + "/drevonix-" + uid +
-                               ": Not a directory; "))
+    EXPECT_TRUE(why.contains("cannot make " + base.filePath("home" + uid) + "/drevonix-" + uid +
+                             ": Not a directory; "))
         << qPrintable(why);
 }
 

@@ -264,13 +264,6 @@ TEST_F(HidapiLibraryTest, AccessThatComesLateIsTakenWithoutAReplug) {
         attach(controller());
         ASSERT_EQ(watched(), 1u) << h;
         if (h == 4) continue;
-        // A change that still refuses (the owner first, the ACL later) keeps the watch.
-        if (h == 2) {
-            system_->changeAccess("/dev/hidraw1", false);
-            QCoreApplication::processEvents();
-            EXPECT_FALSE(lib_->Write(h, Report{}));
-            ASSERT_EQ(watched(), 1u);
-        }
         if (h == 2) system_->changeAccess("/dev/hidraw1", true);
         if (h == 3) system_->failOpens = false, lib_->Write(h, Report{});
         QCoreApplication::processEvents();
@@ -297,18 +290,12 @@ TEST(NodeAccessWatch, SeesModeChangesOfItsNode) {
     EXPECT_EQ(changes, 0);
     ASSERT_TRUE(QFile::setPermissions(node, QFile::ReadOwner));
     EXPECT_TRUE(waitUntil([&] { return changes == 1; }));
-    // Its change amid a flood of the folder's other changes (udev at a login touches every
-    // node), before it and after it, more than one read takes.
+    // Amid a flood of other nodes' changes (udev at a login), more than one read long;
+    // alternating, as inotify merges repeats of one event.
     const QString other = dir.filePath("hidraw2");
     ASSERT_TRUE(QFile(other).open(QIODevice::WriteOnly));
-    const auto flood = [&] {
-        for (int i = 0; i < 200; ++i)  // alternating: inotify merges repeats of one event
-            QFile::setPermissions(i % 2 ? neighbour : other,
-                                  QFileDevice::Permissions::fromInt((i % 3 + 1) << 12));
-    };
-    flood();
-    ASSERT_TRUE(QFile::setPermissions(node, {}));
-    flood();
+    for (int i = 0; i < 400; ++i)
+        QFile::setPermissions(i == 200 ? node : i % 2 ? neighbour : other, {});
     EXPECT_TRUE(waitUntil([&] { return changes == 2; }));
     runFor(100);
     EXPECT_EQ(changes, 2);
