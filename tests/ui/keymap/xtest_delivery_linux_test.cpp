@@ -263,6 +263,7 @@ TEST(XTestDelivery, AServerThatGoesIsNoticedAtOnce) {
     Xvfb other;
     QString why;
     ASSERT_TRUE(other.start(&why)) << why.toStdString();
+    const std::unique_ptr<Xvfb, void (*)(Xvfb*)> stopped(&other, [](Xvfb* x) { x->stop(); });
     auto e = keymap::XTestEmitter::open(other.display(), &why);
     ASSERT_TRUE(e) << why.toStdString();
     std::string lost;
