@@ -265,6 +265,14 @@ N5 - Time before the system shuts down when the voltage at the
 
 To work with the window, stop it: systemctl --user stop drevonix-keys.</translation>
     </message>
+    <message>
+        <source>Кнопки руля уже переводит в нажатия клавиш drevonix-cli keys (процесс %1). Второй экземпляр нажимал бы каждую клавишу дважды, поэтому программа закрывается.
+
+Чтобы работать с окном, остановите его: %2.</source>
+        <translation>drevonix-cli keys (process %1) turns the wheel buttons into keystrokes already. A second one would press every key twice, so the program ends.
+
+To work with the window, stop it: %2.</translation>
+    </message>
 </context>
 <context>
     <name>demo::SimulatorWindow</name>
@@ -375,6 +383,57 @@ To work with the window, stop it: systemctl --user stop drevonix-keys.</translat
     <message>
         <source>Контроллер подключён (%1), но открыть его нельзя: %2. Смотрите раздел «Permissions» в README: правило udev 60-drevonix.rules, затем переподключите контроллер.</source>
         <translation>The controller is attached (%1), but it cannot be opened: %2. See “Permissions” in the README: the udev rule 60-drevonix.rules, then plug the controller in again.</translation>
+    </message>
+</context>
+<context>
+    <name>settings</name>
+    <message>
+        <source>Старт</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>Стоп</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>Следущая песня</source>
+        <translation>Next song</translation>
+    </message>
+    <message>
+        <source>Предыдущая песня</source>
+        <translation>Previous song</translation>
+    </message>
+    <message>
+        <source>Вперед на 5 секунд</source>
+        <translation>Forward 5 seconds</translation>
+    </message>
+    <message>
+        <source>Назад на 5 секунд</source>
+        <translation>Back 5 seconds</translation>
+    </message>
+    <message>
+        <source>Громче</source>
+        <translation>Louder</translation>
+    </message>
+    <message>
+        <source>Тише</source>
+        <translation>Quieter</translation>
+    </message>
+    <message>
+        <source>На 10 песен вперед</source>
+        <translation>10 songs forward</translation>
+    </message>
+    <message>
+        <source>На 10 песен назад</source>
+        <translation>10 songs back</translation>
+    </message>
+    <message>
+        <source>Пауза/Продолжить</source>
+        <translation>Pause/Resume</translation>
+    </message>
+    <message>
+        <source>Закрыть</source>
+        <translation>Close</translation>
     </message>
 </context>
 </TS>

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QFile>
 #include <QMessageBox>
 
 #include "app/error_box.hpp"
@@ -38,9 +39,28 @@ void explainOpenFailures(device::HidLibrary& hid, ui::TForm1& window) {
                      });
 }
 
-int runProgram(Application& application, device::HidLibrary& hid) {
+namespace {
+
+// What stops the typist `pid`: its service when the user manager runs it (a kill would
+// have it started again), the process itself when it was started by hand.
+QString howToStop(qint64 pid) {
+#ifdef Q_OS_WIN
+    return QStringLiteral("taskkill /PID %1").arg(pid);
+#else
+    QFile cgroup(QStringLiteral("/proc/%1/cgroup").arg(pid));
+    if (cgroup.open(QIODevice::ReadOnly) && cgroup.readAll().contains("/drevonix-keys.service"))
+        return QStringLiteral("systemctl --user stop drevonix-keys");
+    return QStringLiteral("kill %1").arg(pid);
+#endif
+}
+
+}  // namespace
+
+int runProgram(Application& application, device::HidLibrary& hid, bool emulated) {
     // A running program is brought up instead of starting a second key mapper.
-    SingleInstance instance(settings::settingsPathFor(QCoreApplication::applicationDirPath()));
+    SingleInstance instance(emulated ? SingleInstance::demoKey(settings::settingsPathFor(
+                                           QCoreApplication::applicationDirPath()))
+                                     : SingleInstance::controllerKey());
     switch (instance.claim()) {
         case SingleInstance::Role::First:
             break;
@@ -55,14 +75,23 @@ int runProgram(Application& application, device::HidLibrary& hid) {
             const QString holder = instance.holder();
             qWarning("drevonix: the wheel buttons are typed already by %s",
                      qPrintable(holder.isEmpty() ? QStringLiteral("drevonix-cli keys") : holder));
-            QMessageBox box(QMessageBox::Information, Application::title(),
-                            Application::tr("Кнопки руля уже переводит в нажатия клавиш "
-                                            "drevonix-cli keys. Второй экземпляр нажимал бы "
-                                            "каждую клавишу дважды, поэтому программа "
-                                            "закрывается.\n\nЧтобы работать с окном, "
-                                            "остановите его: systemctl --user stop "
-                                            "drevonix-keys."),
-                            QMessageBox::Ok);
+            const qint64 pid = instance.holderPid();
+            QMessageBox box(
+                QMessageBox::Information, Application::title(),
+                pid == 0 ? Application::tr("Кнопки руля уже переводит в нажатия клавиш "
+                                           "drevonix-cli keys. Второй экземпляр нажимал бы "
+                                           "каждую клавишу дважды, поэтому программа "
+                                           "закрывается.\n\nЧтобы работать с окном, "
+                                           "остановите его: systemctl --user stop "
+                                           "drevonix-keys.")
+                         : Application::tr("Кнопки руля уже переводит в нажатия клавиш "
+                                           "drevonix-cli keys (процесс %1). Второй экземпляр "
+                                           "нажимал бы каждую клавишу дважды, поэтому "
+                                           "программа закрывается.\n\nЧтобы работать с "
+                                           "окном, остановите его: %2.")
+                               .arg(pid)
+                               .arg(howToStop(pid)),
+                QMessageBox::Ok);
             box.exec();
             return 1;
         }

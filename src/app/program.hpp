@@ -20,6 +20,8 @@ void setUpApplication(QApplication& application);
 void explainOpenFailures(device::HidLibrary& hid, ui::TForm1& window);
 
 // Builds the main window over `hid` and runs the message loop until the program ends.
-int runProgram(Application& application, device::HidLibrary& hid);
+// `emulated`: `hid` is the demo's emulator, which no other program types, so the demo takes
+// a lock of its own settings file instead of the controller's.
+int runProgram(Application& application, device::HidLibrary& hid, bool emulated = false);
 
 }  // namespace app

@@ -33,6 +33,10 @@ public:
     // For a command that runs briefly and has nothing to tidy up: the default actions
     // (killed, and the shell says so; never a success it did not have).
     static void releaseSignals();
+    // Whether a SIGHUP means that our terminal has gone: we were started with a controlling
+    // terminal, and not under nohup (which ignores the hangup for us). Decided at the first
+    // call, which comes before handleFromStart(): a hangup takes the terminal away.
+    static bool hangupIsTerminalGone();
 
     SignalWatch(const SignalWatch&) = delete;
     SignalWatch& operator=(const SignalWatch&) = delete;

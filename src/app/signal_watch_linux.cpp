@@ -100,6 +100,18 @@ void SignalWatch::releaseSignals() {
     unblock();
 }
 
+bool SignalWatch::hangupIsTerminalGone() {
+    static const bool terminal = [] {
+        struct sigaction now {};
+        if (::sigaction(SIGHUP, nullptr, &now) == 0 && now.sa_handler == SIG_IGN) return false;
+        const int fd = ::open("/dev/tty", O_RDONLY | O_NOCTTY | O_CLOEXEC);
+        if (fd < 0) return false;
+        ::close(fd);
+        return true;
+    }();
+    return terminal;
+}
+
 SignalWatch::~SignalWatch() {
     if (!ownsHandlers_) return;
     delete notifier_;

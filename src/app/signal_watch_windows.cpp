@@ -8,6 +8,10 @@ SignalWatch::~SignalWatch() = default;
 void SignalWatch::holdSignals() {}
 void SignalWatch::handleFromStart(bool) {}
 void SignalWatch::releaseSignals() {}
+// There is no SIGHUP here.
+bool SignalWatch::hangupIsTerminalGone() {
+    return false;
+}
 
 // A program with windows is not ended by signals here, and a console one by Ctrl+C's own
 // handling.

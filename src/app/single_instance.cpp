@@ -16,30 +16,46 @@ namespace {
 const QByteArray RaiseRequest = QByteArrayLiteral("raise\n");
 // A typist's answer to it: there is no window to raise.
 const QByteArray TypistAnswer = QByteArrayLiteral("typist\n");
+// A window program's: its window is up. (Before this answer existed, a window program
+// hung up without a word; a hang-up still counts as that.)
+const QByteArray RaisedAnswer = QByteArrayLiteral("raised\n");
+// How long a holder that took our request may take to answer: a busy one (a save to a
+// slow card, a modal box's nested loop starting) answers late, a stopped one never.
+constexpr int AnswerWaitMs = 5000;
 
 }  // namespace
 
-SingleInstance::SingleInstance(const QString& settingsPath, const QString& lockParent,
-                               QObject* parent)
-    : QObject(parent), key_(keyFor(settingsPath)) {
+SingleInstance::SingleInstance(const QString& key, const QString& lockParent, QObject* parent)
+    : QObject(parent), key_(key) {
     dir_ = lockFolderIn(lockParent.isEmpty() ? defaultLockParents() : QStringList{lockParent},
                         &noFolder_);
 }
 
-SingleInstance::~SingleInstance() = default;
+SingleInstance::~SingleInstance() {
+    unpinFolder();
+}
 
-QString SingleInstance::keyFor(const QString& settingsPath) {
+QString SingleInstance::controllerKey() {
+    QString key = QStringLiteral("drevonix-") + QString::fromUtf8(userId());
+    // A home folder shared by several machines (NFS) must not let a typist on one stop the
+    // window program on another: each has its own controller.
+    if (const QByteArray machine = machineId(); !machine.isEmpty())
+        key += u'-' +
+               QString::fromLatin1(
+                   QCryptographicHash::hash(machine, QCryptographicHash::Sha256).toHex().left(8));
+    return key;
+}
+
+QString SingleInstance::demoKey(const QString& settingsPath) {
     // The same file reached through another spelling of its path is the same file.
     QString canonical = QFileInfo(settingsPath).absoluteFilePath();
     const QFileInfo dirInfo(QFileInfo(canonical).absolutePath());
     if (dirInfo.exists())
         canonical = QDir(dirInfo.canonicalFilePath()).filePath(QFileInfo(canonical).fileName());
-    QByteArray seed = userId();
-    seed += '\n';
-    seed += canonical.toUtf8();
-    const QByteArray hash = QCryptographicHash::hash(seed, QCryptographicHash::Sha256).toHex();
+    const QByteArray hash =
+        QCryptographicHash::hash(canonical.toUtf8(), QCryptographicHash::Sha256).toHex();
     // Socket paths are short on Unix (108 bytes); 16 hex digits are plenty here.
-    return QStringLiteral("drevonix-") + QString::fromLatin1(hash.left(16));
+    return QStringLiteral("drevonix-demo-") + QString::fromLatin1(hash.left(16));
 }
 
 QString SingleInstance::lockPath() const {
@@ -92,6 +108,7 @@ bool SingleInstance::tryTake() {
         }
         if (!takeNamelessLock()) return false;
     }
+    pinFolder();
     // Without the socket a later start cannot reach us, but the lock still keeps it from
     // running a second key mapper: run all the same.
     if (!listen())
@@ -113,8 +130,10 @@ SingleInstance::Role SingleInstance::claim() {
         if (askFirst(&reply)) return reply == TypistAnswer ? Role::Typist : Role::Second;
         QThread::msleep(100);
     }
+    // Silence is no answer: no window was brought up, and a second key mapper would type
+    // every key twice.
     const QString who = holder();
-    failure_ = QStringLiteral("%1 holds %2 and does not answer")
+    failure_ = QStringLiteral("%1 holds %2 and does not answer; not starting a second copy")
                    .arg(who.isEmpty() ? QStringLiteral("another instance") : who, lockPath());
     return Role::Failed;
 }
@@ -132,6 +151,12 @@ QString SingleInstance::holder() const {
     return QStringLiteral("%1 (process %2)").arg(program).arg(pid);
 }
 
+qint64 SingleInstance::holderPid() const {
+    qint64 pid = 0;
+    if (!lock_ || !lock_->getLockInfo(&pid, nullptr, nullptr)) return 0;
+    return pid;
+}
+
 bool SingleInstance::listen() {
     // A socket left by a crashed process would make listen() fail; the lock says it is
     // no one's now.
@@ -144,10 +169,8 @@ bool SingleInstance::listen() {
             connect(s, &QLocalSocket::disconnected, s, &QObject::deleteLater);
             connect(s, &QLocalSocket::readyRead, this, [this, s] {
                 if (s->readAll().contains(RaiseRequest.trimmed())) {
-                    if (typist_)
-                        s->write(TypistAnswer);  // hung up below, after it is written
-                    else
-                        emit raiseRequested();
+                    if (!typist_) emit raiseRequested();
+                    s->write(typist_ ? TypistAnswer : RaisedAnswer);  // hung up below, once written
                 }
                 s->disconnectFromServer();
             });
@@ -161,15 +184,17 @@ bool SingleInstance::askFirst(QByteArray* reply) {
     socket.connectToServer(serverName());
     if (!socket.waitForConnected(500)) return false;
     socket.write(RaiseRequest);
-    if (!socket.waitForBytesWritten(500)) return false;
-    // Wait for the first to take it, so that our exit cannot cut the request short; a
-    // typist answers before it hangs up.
-    if (socket.waitForReadyRead(500)) *reply = socket.readAll();
-    // The first may have hung up already (that ended the wait above): Qt warns on a wait
-    // for a disconnection that has happened.
-    if (socket.state() != QLocalSocket::UnconnectedState) socket.waitForDisconnected(500);
-    *reply += socket.readAll();
-    return true;
+    socket.flush();
+    // A stopped holder's socket still takes the connection and the request (the system
+    // queues both): only its answer, or its hanging up, tells that it lives.
+    QElapsedTimer clock;
+    clock.start();
+    while (!reply->endsWith('\n') && socket.state() == QLocalSocket::ConnectedState &&
+           clock.elapsed() < AnswerWaitMs) {
+        socket.waitForReadyRead(static_cast<int>(qMax<qint64>(1, AnswerWaitMs - clock.elapsed())));
+        *reply += socket.readAll();
+    }
+    return reply->endsWith('\n') || socket.state() == QLocalSocket::UnconnectedState;
 }
 
 }  // namespace app

@@ -4,7 +4,9 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <fcntl.h>
 #include <pwd.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
@@ -30,6 +32,9 @@ bool makePrivateDir(const QString& path, QString* why) {
         *why = QStringLiteral("%1 belongs to user %2").arg(path).arg(st.st_uid);
     else if ((st.st_mode & 077) != 0)
         *why = QStringLiteral("%1 is open to other users").arg(path);
+    else if (::access(name.constData(), W_OK) != 0)  // a read-only home, say
+        *why = QStringLiteral("cannot write in %1: %2")
+                   .arg(path, QString::fromLocal8Bit(std::strerror(errno)));
     else
         return true;
     return false;
@@ -51,15 +56,29 @@ QByteArray SingleInstance::userId() {
     return QByteArray::number(static_cast<qulonglong>(::getuid()));
 }
 
+QByteArray SingleInstance::machineId() {
+    // systemd's, 32 hex digits; the one file every process of the machine sees alike.
+    QFile id(QStringLiteral("/etc/machine-id"));
+    return id.open(QIODevice::ReadOnly) ? id.read(32) : QByteArray();
+}
+
 QStringList SingleInstance::defaultLockParents() {
-    // Fixed places, so that every start of this user lands on the same folder. Not
-    // /run/user/<uid>: it comes with the first login and goes with the last, so a typist
-    // started at boot would lock elsewhere than a window program started after the login.
-    // A /tmp name squatted by another user moves us on to the home folder.
-    QStringList parents{QStringLiteral("/tmp")};
-    if (const QString home = homeOf(::getuid()); !home.isEmpty())
+    // Fixed places, so that every start of this user lands on the same folder, where no
+    // other user may make, remove or age anything. First the home the system gives the user:
+    // not /run/user/<uid>, which comes with the first login and goes with the last, so a
+    // typist started before the login (cron, a service) would lock elsewhere than a window
+    // program started after it; not /tmp first, where another user may take the name before
+    // us and old files are cleaned up. /tmp serves users without a home of their own (system
+    // accounts) or with a read-only one; it is the last place, so a name taken there stops
+    // us rather than sending us elsewhere, and the lock pins its folder against the clean-up.
+    QStringList parents;
+    const uid_t uid = ::getuid();
+    const QString home = homeOf(uid);
+    struct stat st {};
+    if (!home.isEmpty() && ::stat(QFile::encodeName(home).constData(), &st) == 0 &&
+        S_ISDIR(st.st_mode) && st.st_uid == uid)
         parents << home + QStringLiteral("/.cache");
-    return parents;
+    return parents << QStringLiteral("/tmp");
 }
 
 QString SingleInstance::lockFolderIn(const QStringList& parents, QString* why) {
@@ -74,6 +93,18 @@ QString SingleInstance::lockFolderIn(const QStringList& parents, QString* why) {
     if (found.isEmpty()) found << QStringLiteral("no place to look");
     *why = found.join(QStringLiteral("; "));
     return {};
+}
+
+void SingleInstance::pinFolder() {
+    // systemd-tmpfiles passes over a folder someone holds a BSD lock on.
+    if (folderFd_ >= 0) return;
+    folderFd_ = ::open(QFile::encodeName(dir_).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folderFd_ >= 0) ::flock(folderFd_, LOCK_SH | LOCK_NB);
+}
+
+void SingleInstance::unpinFolder() {
+    if (folderFd_ >= 0) ::close(folderFd_);
+    folderFd_ = -1;
 }
 
 }  // namespace app

@@ -30,6 +30,11 @@ QByteArray SingleInstance::userId() {
     return id;
 }
 
+// %TEMP% is the machine's own: no other machine sees the lock.
+QByteArray SingleInstance::machineId() {
+    return {};
+}
+
 // Qt's runtime location here is the profile's root folder; %TEMP% is per user as well,
 // and nobody looks there.
 QStringList SingleInstance::defaultLockParents() {
@@ -43,5 +48,9 @@ QString SingleInstance::lockFolderIn(const QStringList& parents, QString* why) {
     *why = QStringLiteral("cannot make %1").arg(parents.join(QStringLiteral(", ")));
     return {};
 }
+
+// Nothing ages %TEMP% behind a running program's back.
+void SingleInstance::pinFolder() {}
+void SingleInstance::unpinFolder() {}
 
 }  // namespace app

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QTimer>
 #include <csignal>
+#include <optional>
 
 #ifdef Q_OS_UNIX
 #include <unistd.h>
@@ -376,9 +377,9 @@ namespace cli {
 
 int Session::keys() {
     const QString path = settings::settingsPathFor(QCoreApplication::applicationDirPath());
-    // One typist per user and settings file, the window program included: a second would
-    // type every press twice.
-    app::SingleInstance instance(path);
+    // One typist per user, the window program included, whatever the settings file: a
+    // second would type every press twice.
+    app::SingleInstance instance;
     if (!instance.claimAsTypist()) {
         if (!instance.failure().isEmpty()) return fail(ExitCannotType, instance.failure());
         const QString holder = instance.holder();
@@ -395,15 +396,26 @@ int Session::keys() {
     // SIGHUP reads the table again; SIGTERM and SIGINT end the run as asked for, also
     // while the first look for the controller still runs.
     QEventLoop running;
-    bool ended = false;
+    // Set when the run ends before its loop runs (a signal or the X server gone at the start).
+    std::optional<int> ended;
     app::SignalWatch watch;
     watch.watch();
     connect(&watch, &app::SignalWatch::arrived, this, [&]([[maybe_unused]] int signo) {
 #ifdef SIGHUP  // not on Windows
-        if (signo == SIGHUP) return typist_->reload();
+        // Started from a terminal, a hangup is the terminal closing: nobody would see us any
+        // more, and we would hold the lock. A user manager's reload comes without one.
+        if (signo == SIGHUP && !app::SignalWatch::hangupIsTerminalGone()) return typist_->reload();
 #endif
-        ended = true;
+        ended = ExitDone;
         running.exit(ExitDone);
+    });
+    // An X server that goes takes XTest with it: end at once, so that the lock is free and a
+    // service is started again (typing through uinput if that is there by then).
+    emitter_->whenLost([&](const std::string& why) {
+        err_ << "drevonix-cli: " << QString::fromStdString(why) << "; not typing any more"
+             << Qt::endl;
+        ended = ExitCannotType;
+        running.exit(ExitCannotType);
     });
 
     // Whatever happens to the controller from here on, we wait for it and type again.
@@ -421,7 +433,9 @@ int Session::keys() {
     if (const int error = h ? hid_->openError(h) : 0)
         err_ << "drevonix-cli: " << device::openFailureText(hid_->devicePath(h), error) << Qt::endl;
     sayControllerState();
-    return ended ? ExitDone : running.exec();
+    const int status = ended ? *ended : running.exec();
+    emitter_->whenLost(nullptr);
+    return status;
 }
 
 void Session::sayControllerState() {

@@ -39,11 +39,21 @@ KeysTypist::KeysTypist(const QString& settingsPath, keymap::KeyEmitter& emitter,
 }
 
 void KeysTypist::reload() {
-    load("key table read again from");
+    load("key table read again from", true);
 }
 
-void KeysTypist::load(const char* what) {
+void KeysTypist::load(const char* what, bool keepUnlessRead) {
     const settings::IniFile ini(path_);
+    // A file that is away for a moment (an editor saving it) or unreadable holds no table:
+    // the one that types now goes on, rather than the defaults, which would stop the wheel
+    // buttons the user set up.
+    if (keepUnlessRead && ini.diskState() != settings::IniFile::DiskState::Read) {
+        err_ << "drevonix-cli: the key table is not read again: " << ini.path()
+             << (ini.diskState() == settings::IniFile::DiskState::Missing ? " does not exist"
+                                                                          : " cannot be read")
+             << "; the table in use is kept" << Qt::endl;
+        return;
+    }
     settings::loadKeyTable(ini, table_);
     settings::loadSystemSettings(ini, mapper_.systemSettings());
     const char* state = "";

@@ -21,13 +21,14 @@ public:
     KeysTypist(const QString& settingsPath, keymap::KeyEmitter& emitter, QTextStream& out,
                QTextStream& err, bool verbose);
 
-    // Reads the table and the system settings again; the repeat count goes on.
+    // Reads the table and the system settings again; the repeat count goes on. A file that
+    // cannot be read keeps the table in use.
     void reload();
 
     keymap::KeyMapper& mapper() { return mapper_; }
 
 private:
-    void load(const char* what);
+    void load(const char* what, bool keepUnlessRead = false);
 
     QString path_;
     QTextStream& out_;

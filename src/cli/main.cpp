@@ -26,12 +26,14 @@ int main(int argc, char** argv) {
         return cli::ExitBadArguments;
     }
     // The commands that run until they are stopped end with 0 when they are; keys reads
-    // its table again on SIGHUP. A short command killed by a signal never says "done".
+    // its table again on SIGHUP, unless the hangup is its terminal's. A short command
+    // killed by a signal never says "done".
     switch (parsed.options.command) {
         case cli::Command::Keys:
         case cli::Command::Watch:
         case cli::Command::Buttons:
-            app::SignalWatch::handleFromStart(parsed.options.command != cli::Command::Keys);
+            app::SignalWatch::handleFromStart(parsed.options.command != cli::Command::Keys ||
+                                              app::SignalWatch::hangupIsTerminalGone());
             break;
         default:
             app::SignalWatch::releaseSignals();

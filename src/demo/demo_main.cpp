@@ -30,5 +30,5 @@ int main(int argc, char* argv[]) {
                 "drevonix-demo: the program is in the notification area; click its icon for "
                 "the window and the controller simulator");
     });
-    return app::runProgram(application, hid);
+    return app::runProgram(application, hid, true);
 }

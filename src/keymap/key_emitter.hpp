@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <string>
 
 namespace keymap {
 
@@ -10,6 +12,9 @@ class KeyEmitter {
 public:
     virtual ~KeyEmitter() = default;
     virtual void key(std::uint8_t vk, bool pressed) = 0;
+    // `lost` is called once, with the reason, when the emitter can deliver nothing any more
+    // (its X server went away); the emitter then drops every keystroke. Most never are.
+    virtual void whenLost(std::function<void(const std::string& why)> lost) { (void)lost; }
 };
 
 // Drops every keystroke: the choice when no backend can deliver them.

@@ -18,6 +18,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
+#ifdef Q_OS_LINUX
+#include <sys/xattr.h>
+#endif
 
 namespace settings {
 
@@ -80,6 +83,63 @@ bool keepOwner(int fd, const struct stat& old) {
     if (::fstat(fd, &now) != 0) return false;
     if (now.st_uid == old.st_uid && now.st_gid == old.st_gid) return true;
     return ::fchown(fd, old.st_uid, old.st_gid) == 0;
+}
+#endif
+
+// A file's POSIX ACL, as the system keeps it (the mode's group bits are its mask then).
+// Empty when the file has none, or its file system knows none; false when it cannot be
+// read. `get` is getxattr or fgetxattr with its first argument bound.
+template <class Get>
+bool readAcl(Get get, QByteArray* acl) {
+#ifdef Q_OS_LINUX
+    for (int tries = 0; tries < 10; ++tries) {  // it may grow between the two calls
+        ssize_t n = get("system.posix_acl_access", nullptr, 0);
+        if (n < 0) return errno == ENODATA || errno == ENOTSUP;
+        acl->resize(n);
+        n = get("system.posix_acl_access", acl->data(), static_cast<size_t>(n));
+        if (n >= 0) {
+            acl->resize(n);
+            return true;
+        }
+        if (errno != ERANGE) return false;
+    }
+    return false;
+#else
+    (void)get;
+    acl->clear();
+    return true;
+#endif
+}
+
+#ifdef Q_OS_UNIX
+bool readAclOf(const QString& path, QByteArray* acl) {
+#ifdef Q_OS_LINUX
+    const QByteArray name = QFile::encodeName(path);
+    return readAcl([&](const char* attr, void* buf,
+                       size_t size) { return ::getxattr(name.constData(), attr, buf, size); },
+                   acl);
+#else
+    (void)path;
+    acl->clear();
+    return true;
+#endif
+}
+
+// Gives the new file exactly the old file's ACL, after its mode (an ACL sets the mode's
+// bits from its entries): none where the old had none, whatever default ACL the folder
+// passed on. False when that cannot be done: then the new file may let in more than the
+// old one did.
+bool keepAcl(int fd, const QByteArray& acl) {
+#ifdef Q_OS_LINUX
+    if (acl.isEmpty())
+        return ::fremovexattr(fd, "system.posix_acl_access") == 0 || errno == ENODATA ||
+               errno == ENOTSUP;
+    return ::fsetxattr(fd, "system.posix_acl_access", acl.constData(),
+                       static_cast<size_t>(acl.size()), 0) == 0;
+#else
+    (void)fd;
+    return acl.isEmpty();
+#endif
 }
 #endif
 
@@ -169,6 +229,23 @@ bool saveAsRoot(const QString& path, const QByteArray& data, const char** why) {
         ::close(dir);
         return false;
     }
+    // Its ACL, read through the file itself: the name was checked above to be no link.
+    QByteArray acl;
+    if (existed) {
+        const int oldFd =
+            ::openat(dir, name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        struct stat same {};
+        const bool read = oldFd >= 0 && ::fstat(oldFd, &same) == 0 && S_ISREG(same.st_mode) &&
+                          readAcl([&](const char* attr, void* buf,
+                                      size_t size) { return ::fgetxattr(oldFd, attr, buf, size); },
+                                  &acl);
+        if (oldFd >= 0) ::close(oldFd);
+        if (!read) {
+            *why = "its access control list cannot be read";
+            ::close(dir);
+            return false;
+        }
+    }
     QByteArray temp;
     int fd = -1;
     for (int n = 0; n < 100 && fd < 0; ++n) {
@@ -179,7 +256,7 @@ bool saveAsRoot(const QString& path, const QByteArray& data, const char** why) {
     }
     bool ok = fd >= 0 && writeAll(fd, data.constData(), data.size(), 0) &&
               (!existed || (::fchown(fd, old.st_uid, old.st_gid) == 0 &&
-                            ::fchmod(fd, old.st_mode & 07777) == 0)) &&
+                            ::fchmod(fd, old.st_mode & 07777) == 0 && keepAcl(fd, acl))) &&
               ::fsync(fd) == 0;
     if (fd >= 0) ::close(fd);
     ok = ok && ::renameat(dir, temp.constData(), dir, name.constData()) == 0;
@@ -264,6 +341,16 @@ void IniFile::replaceFile() const {
     constexpr auto userFlags =
         QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser;
     if (existed && !file.setPermissions(info.permissions() & ~userFlags)) fail();
+#ifdef Q_OS_UNIX
+    // The ACL too: without it the mode alone would give its mask to the whole group. What
+    // cannot be kept beside the file is kept by writing over the file itself.
+    QByteArray acl;
+    if (existed && (!readAclOf(path_, &acl) || !keepAcl(file.handle(), acl))) {
+        file.cancelWriting();
+        if (writeInPlace(path_, data)) return;
+        fail();
+    }
+#endif
     if (file.write(data) != data.size() || !file.flush()) fail();
 #ifdef Q_OS_UNIX
     // commit() syncs too, but quietly ignores a failure there; a disk that is full only

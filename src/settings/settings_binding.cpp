@@ -1,5 +1,6 @@
 #include "settings/settings_binding.hpp"
 
+#include <QCoreApplication>
 #include <array>
 
 namespace settings {
@@ -23,20 +24,21 @@ const QString kDiffer = QStringLiteral("Differ");
 const QString kValFirst = QStringLiteral("Val.First");
 const QString kValNext = QStringLiteral("Val.Next");
 
-// Media-player actions the twelve rows come with.
+// Media-player actions the twelve rows come with, in the window's language: they are
+// the user's own texts once saved, so an English window saves them in English.
 const std::array<const char*, keymap::KeyTableRows> kDescriptions = {
-    "Старт",
-    "Стоп",
-    "Следущая песня",
-    "Предыдущая песня",
-    "Вперед на 5 секунд",
-    "Назад на 5 секунд",
-    "Громче",
-    "Тише",
-    "На 10 песен вперед",
-    "На 10 песен назад",
-    "Пауза/Продолжить",
-    "Закрыть",
+    QT_TRANSLATE_NOOP("settings", "Старт"),
+    QT_TRANSLATE_NOOP("settings", "Стоп"),
+    QT_TRANSLATE_NOOP("settings", "Следущая песня"),
+    QT_TRANSLATE_NOOP("settings", "Предыдущая песня"),
+    QT_TRANSLATE_NOOP("settings", "Вперед на 5 секунд"),
+    QT_TRANSLATE_NOOP("settings", "Назад на 5 секунд"),
+    QT_TRANSLATE_NOOP("settings", "Громче"),
+    QT_TRANSLATE_NOOP("settings", "Тише"),
+    QT_TRANSLATE_NOOP("settings", "На 10 песен вперед"),
+    QT_TRANSLATE_NOOP("settings", "На 10 песен назад"),
+    QT_TRANSLATE_NOOP("settings", "Пауза/Продолжить"),
+    QT_TRANSLATE_NOOP("settings", "Закрыть"),
 };
 
 }  // namespace
@@ -48,8 +50,9 @@ QString rowSection(int row) {
 RowDefaults rowDefaults(int row) {
     // Letters A..L, and as value the virtual-key code of the letter (65..76).
     const char letter = static_cast<char>('A' + row - 1);
-    return {QString(QLatin1Char(letter)), QString::number(int{letter}),
-            QString::fromUtf8(kDescriptions[static_cast<std::size_t>(row - 1)])};
+    return {
+        QString(QLatin1Char(letter)), QString::number(int{letter}),
+        QCoreApplication::translate("settings", kDescriptions[static_cast<std::size_t>(row - 1)])};
 }
 
 void loadKeyTable(const IniFile& ini, keymap::KeyTableView& keys) {

@@ -138,7 +138,9 @@ void TForm1::WMTrayIcon() {
 }
 
 void TForm1::N1Click() {
-    if (!isVisible()) bringToFront();
+    // A window minimised to the taskbar is shown, yet not in sight: "Развернуть" is the one
+    // way back that every tray offers, so it restores that one too.
+    if (!isVisible() || isMinimized()) bringToFront();
 }
 
 void TForm1::N2Click() {

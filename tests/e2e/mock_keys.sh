@@ -2,8 +2,10 @@
 # drevonix-cli keys on a mocked controller, on a virtual desktop without uinput: it waits
 # for the controller, types each press into a window of ours through XTest with the repeat
 # rule's counts, modifiers and media keys, outlives an unplug, reads the table again on
-# SIGHUP and ends with 0 on SIGTERM, never writing Control.ini. One typist at a time: a
-# second keys and drevonix are refused while keys runs, and keys while drevonix runs.
+# SIGHUP (also one in its first moments; one that finds no file keeps the table), ends with
+# 0 on SIGTERM, never writing Control.ini, and ends when the terminal it was started in
+# closes. One typist at a time: a second keys and drevonix are refused while keys runs,
+# and keys while drevonix runs.
 . "${DREVONIX_E2E_LIB:-$(dirname "$0")/lib}/desktop.sh"
 . "$DREVONIX_E2E_LIB/mock.sh"
 
@@ -29,10 +31,16 @@ pressed() { grep -A2 '^KeyPress' "$WORK/receiver.log" | grep -o 'keysym 0x[0-9a-
 presses_are() { [ "$(pressed | tr '\n' ' ')" = "$1" ]; }
 
 log=$WORK/mock.log ctl=$WORK/mock.ctl out=$WORK/keys.log
-spawn keys "$MOCK" --absent --timeout 90 --log "$log" --control "$ctl" -- "$cli" keys --verbose
+# Without a terminal, as a service runs: a SIGHUP is a reload.
+spawn keys setsid "$MOCK" --absent --timeout 90 --log "$log" --control "$ctl" -- "$cli" keys --verbose
 KEYS=$SPAWNED
 said() { grep -c -- "$1" "$out"; }
 said_times() { [ "$(said "$1")" -ge "$2" ]; }
+# A SIGHUP as soon as it is caught, as systemctl reload right after a start sends it.
+catches_hup() { grep -Eq '^SigCgt:.*[13579bdf]$' "/proc/$(pgrep -P "$KEYS" -x drevonix-cli)/status"; }
+wait_for "keys catching SIGHUP" 10 catches_hup
+kill -HUP "$(pgrep -P "$KEYS" -x drevonix-cli)"
+wait_for "the reload in its first moments" 10 said_times "key table read again from $ini\$" 1
 wait_for "waiting for the controller" 10 said_times 'no controller attached; waiting for it' 1
 echo plug >"$ctl"
 wait_for "the controller" 10 said_times 'typing the wheel buttons of Drevonix USB Power Controller' 1
@@ -61,12 +69,20 @@ grep -q '^code=900 entry=02 key=76 modifiers=Ctrl$' "$out" || fail "--verbose: $
 # SIGHUP: the file as it is now.
 write_ini 89 >"$ini"
 kill -HUP "$KEYS"
-wait_for "the reload" 10 said_times "key table read again from $ini\$" 1
+wait_for "the reload" 10 said_times "key table read again from $ini\$" 2
 press 700 3 "x x x x Control_L l XF86AudioRaiseVolume y "
+# A reload while the file is away (an editor saving it) keeps the table in use.
+mv "$ini" "$ini.away"
+kill -HUP "$KEYS"
+wait_for "the table kept" 10 said_times "the key table is not read again: $ini does not exist; the table in use is kept" 1
+mv "$ini.away" "$ini"
+press 700 3 "x x x x Control_L l XF86AudioRaiseVolume y y "
 
 # A second typist, and the window program, are refused while keys runs.
 holder="drevonix-cli (process $(pgrep -P "$KEYS" -x drevonix-cli))"
-second=$(timeout 10 "$cli" keys 2>&1)
+# The second from another folder (another Control.ini) and another environment: still
+# the same controller, the same user.
+second=$(env HOME="$WORK" XDG_CONFIG_HOME="$WORK/elsewhere" timeout 10 "$DREVONIX_CLI_EXE" keys 2>&1)
 rc=$?
 [ "$rc" = 1 ] && [ "$second" = "drevonix-cli: the wheel buttons are typed already by $holder; not starting a second typist" ] ||
     fail "a second keys: status $rc, said \"$second\""
@@ -89,6 +105,15 @@ wait "$KEYS"
 rc=$?
 [ "$rc" = 0 ] || fail "keys ended with status $rc after SIGTERM"
 cmp -s "$ini" "$WORK/ini.before" || fail "keys changed Control.ini"
+
+# Started in a terminal, it ends when the terminal closes: that hangup is no reload.
+spawn term script -qfec "exec '$cli' keys" /dev/null
+TERM_PID=$SPAWNED
+wait_for "keys in its terminal" 10 grep -q 'waiting for' "$WORK/term.log"
+tkeys=$(pgrep -P "$TERM_PID" -x drevonix-cli) || fail "no keys under script: $(cat "$WORK/term.log")"
+kill -KILL "$TERM_PID"
+gone() { [ ! -e "/proc/$tkeys" ] || grep -q '^State:.*Z' "/proc/$tkeys/status"; }
+wait_for "keys ending with its terminal" 10 gone
 
 # The other way round: keys while drevonix runs.
 spawn window "$MOCK" --absent --timeout 60 --log "$WORK/window2-mock.log" -- "$exe"

@@ -6,6 +6,9 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 
+#include <sys/socket.h>
+#include <cerrno>
+
 #include "keymap/vk_table.hpp"
 
 namespace keymap {
@@ -29,6 +32,9 @@ std::unique_ptr<XTestEmitter> XTestEmitter::open(const QString& displayName, QSt
 }
 
 XTestEmitter::~XTestEmitter() {
+    watch_.reset();
+    // A connection that is gone is left alone: any Xlib call on it ends the process.
+    if (!display_) return;
     // Give the borrowed keycodes back, so the user's keymap is left as it was.
     for (const auto& [keysym, keycode] : borrowed_) {
         KeySym none = NoSymbol;
@@ -36,6 +42,32 @@ XTestEmitter::~XTestEmitter() {
     }
     XSync(display_, False);
     XCloseDisplay(display_);
+}
+
+void XTestEmitter::whenLost(std::function<void(const std::string&)> lost) {
+    lost_ = std::move(lost);
+    if (watch_ || !display_) return;
+    watch_ = std::make_unique<QSocketNotifier>(ConnectionNumber(display_), QSocketNotifier::Read);
+    QObject::connect(watch_.get(), &QSocketNotifier::activated, watch_.get(),
+                     [this] { readConnection(); });
+}
+
+void XTestEmitter::readConnection() {
+    // The end of the stream, or an error, is the server gone; anything else is events
+    // (keymap changes), read now so that the socket does not stay readable.
+    char byte = 0;
+    const ssize_t n = ::recv(ConnectionNumber(display_), &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+    if (n > 0 || (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))) {
+        while (XPending(display_) > 0) {
+            XEvent event;
+            XNextEvent(display_, &event);
+            if (event.type == MappingNotify) XRefreshKeyboardMapping(&event.xmapping);
+        }
+        return;
+    }
+    watch_->setEnabled(false);
+    display_ = nullptr;  // Xlib's connection is left as it is: closing it would call Xlib
+    if (lost_) lost_("the X display has gone");
 }
 
 void XTestEmitter::note(std::uint8_t vk, const char* why) {
@@ -81,6 +113,7 @@ unsigned XTestEmitter::borrowKeycode(std::uint32_t keysym) {
 }
 
 void XTestEmitter::key(std::uint8_t vk, bool pressed) {
+    if (!display_) return;
     const std::uint32_t keysym = vk::keysymFromVk(vk);
     if (keysym == 0) {
         note(vk, "has no X keysym");

@@ -20,8 +20,13 @@ kiosk_acl() { getfacl -p "$1" 2>/dev/null | grep -qx 'user:kiosk:rw-'; }
 root_only_mode() { [ "$(stat -c '%U %a' "$1")" = "root 600" ] || [ "$(stat -c '%U %G %a' "$1")" = "root root 660" ]; }
 # An inotify descriptor held by PID: a refused node is watched.
 watches_a_node() { ls -l "/proc/$1/fd" 2>/dev/null | grep -q 'anon_inode:inotify'; }
+# kiosk's single-instance lock: in its home, named after its uid and the machine.
+kiosk_lock() {
+    printf '/home/kiosk/.cache/drevonix-%s/drevonix-%s-%s.lock' "$KIOSK_UID" "$KIOSK_UID" \
+        "$(head -c32 /etc/machine-id | sha256sum | cut -c1-8)"
+}
 # A failed check shows how the service ended and what holds kiosk's single-instance lock.
 on_failure() {
     e2e_log "the keys service's last journal lines:"$'\n'"$(keys_journal | tail -n 8)"
-    e2e_log "kiosk's lock folder:"$'\n'"$(ls -la --time-style=+%T /tmp/drevonix-"$KIOSK_UID" 2>&1)"
+    e2e_log "kiosk's lock folder:"$'\n'"$(ls -la --time-style=+%T "$(dirname "$(kiosk_lock)")" 2>&1)"
 }

@@ -19,7 +19,7 @@ loginctl disable-linger kiosk
 wait_for "the manager's end" 60 eval '! manager'
 # What a start stopped between making its lock file and writing it leaves (CI saw it): an
 # empty lock file, which the next start must take over.
-lock=/tmp/drevonix-$KIOSK_UID/drevonix-$(printf '%s\n%s' "$KIOSK_UID" /home/kiosk/.config/drevonix/Control.ini | sha256sum | cut -c1-16).lock
+lock=$(kiosk_lock)
 as_kiosk sh -c 'mkdir -p -m 0700 "${1%/*}" && : >"$1" && touch -d "-1 min" "$1"' plant "$lock"
 mark=$(journal_mark)
 loginctl enable-linger kiosk

@@ -256,6 +256,23 @@ TEST(XTestDelivery, KeyCaptureReadsThePhysicalKey) {
     EXPECT_TRUE(p.val[0]->text().isEmpty());
 }
 
+// An X server that goes is noticed at once, not at the next press (where Xlib would end the
+// program); keystrokes after it are dropped, and the end leaves the dead connection alone.
+TEST(XTestDelivery, AServerThatGoesIsNoticedAtOnce) {
+    if (!application) GTEST_SKIP() << skipReason.toStdString();
+    Xvfb other;
+    QString why;
+    ASSERT_TRUE(other.start(&why)) << why.toStdString();
+    const std::unique_ptr<Xvfb, void (*)(Xvfb*)> stopped(&other, [](Xvfb* x) { x->stop(); });
+    auto e = keymap::XTestEmitter::open(other.display(), &why);
+    ASSERT_TRUE(e) << why.toStdString();
+    std::string lost;
+    e->whenLost([&](const std::string& said) { lost = said; });
+    other.stop();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return lost == "the X display has gone"; }, 5000));
+    e->key(0x41, true);
+}
+
 TEST(XTestDelivery, ChosenWhenUinputIsOutOfReach) {
     if (!application) GTEST_SKIP() << skipReason.toStdString();
     const auto c = keymap::chooseEmitter(QStringLiteral("/nonexistent/uinput"), server.display());

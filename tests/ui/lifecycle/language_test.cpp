@@ -60,6 +60,14 @@ TEST(Language, ChosenByTheDesktop) {
                   QString::fromLatin1(c[2]))
             << c[0] << " " << c[1];
     EXPECT_EQ(ui::availableLanguages().join(','), "ru,en");
+    // DREVONIX_LANG over whatever this desktop is, either way.
+    testApp();
+    for (const char* forced : {"en", "ru"}) {
+        qputenv("DREVONIX_LANG", forced);
+        EXPECT_EQ(ui::useDesktopLanguage(), QString::fromLatin1(forced));
+    }
+    qunsetenv("DREVONIX_LANG");
+    ui::useLanguage(QStringLiteral("ru"));
 }
 
 TEST(Language, TextsAndTheirRoom) {
@@ -70,17 +78,19 @@ TEST(Language, TextsAndTheirRoom) {
         return false;
     });
     application.setErrorPresenter([](const QString&, const QString&) {});
-    // Tabs, menu, status panels (start, plugged, unplugged, refused), the question.
+    // Tabs, menu, status panels (start, plugged, unplugged, refused), the question, and the
+    // key table's first and last descriptions without a Control.ini.
     const std::pair<const char*, QStringList> languages[] = {
         {"ru",
          {"Индикаторы", "Параметры", "Кнопки", "Свернуть", "Развернуть", "Свернуть", "Выход",
           "Устройство не подключалось", "Устройство подключено", "Устройство отключено",
-          "Нет доступа к hidraw3", "Настройки не сохранены. Завершить программу без сохранения?"}},
+          "Нет доступа к hidraw3", "Настройки не сохранены. Завершить программу без сохранения?",
+          "Старт", "Закрыть"}},
         {"en",
          {"Indicators", "Parameters", "Buttons", "Hide", "Restore", "Hide", "Exit",
           "Device never connected", "Device connected", "Device disconnected",
           "No access to hidraw3",
-          "The settings were not saved. End the program without saving them?"}},
+          "The settings were not saved. End the program without saving them?", "Start", "Close"}},
     };
     for (const auto& [language, texts] : languages) {
         SCOPED_TRACE(language);
@@ -109,7 +119,10 @@ TEST(Language, TextsAndTheirRoom) {
         FailingClose closing;
         QEvent close(QEvent::Close);
         application.notify(&closing, &close);
-        EXPECT_EQ((seen << asked).join('|'), texts.join('|'));
+        seen << asked;
+        for (const char* desc : {"desc01", "desc12"})
+            seen << form.findChild<QLineEdit*>(QString::fromLatin1(desc))->text();
+        EXPECT_EQ(seen.join('|'), texts.join('|'));
 
         for (const QString& text : seen.mid(7, 4)) {  // a cut-off text gets a tooltip
             form.statusView().setPanelText(0, text);

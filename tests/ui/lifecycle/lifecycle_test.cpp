@@ -359,11 +359,17 @@ TEST_F(Lifecycle, TrayClicksAndMenuShowAndHide) {
         {"Развернуть", [&] { form->N1->trigger(); }, true},
         {"tab Свернуть", [&] { form->findChild<QTabBar*>("TabControl1")->setCurrentIndex(3); },
          false},
+        {"Развернуть", [&] { form->N1->trigger(); }, true},
+        {"minimised from the taskbar", [&] { form->showMinimized(); }, true},
+        {"Развернуть on the minimised window", [&] { form->N1->trigger(); }, true},
     };
     for (const auto& s : steps_) {
         s.act();
         run();
         EXPECT_EQ(form->isVisible(), s.visibleAfter) << s.what;
+        // Only the taskbar's own step leaves it minimised.
+        EXPECT_EQ(form->isMinimized(), std::string(s.what) == "minimised from the taskbar")
+            << s.what;
     }
     EXPECT_FALSE(QFile::exists(ini));  // showing and hiding saves nothing
 }

@@ -86,7 +86,7 @@ bool catches(qint64 pid, int signo) {
 TEST(DemoProcess, EndOfSessionSignalsSaveTheSettingsAndEndTheProgram) {
     for (int signo : {SIGTERM, SIGHUP, SIGINT, -SIGTERM, -SIGHUP, -SIGINT}) {
         DemoRun run;
-        QLockFile held(app::SingleInstance(run.ini).lockPath());
+        QLockFile held(app::SingleInstance(app::SingleInstance::demoKey(run.ini)).lockPath());
         ASSERT_TRUE(signo > 0 || held.tryLock(0));
         QProcess* p = run.start();
         ASSERT_TRUE(p->waitForStarted(10000));

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
 #include <QSignalSpy>
 #include <QTest>
 #include <csignal>
@@ -62,6 +64,28 @@ TEST(SignalWatch, ABurstArrivesOnceAndAnEndIsNeverTakenForAReload) {
         QTest::qWait(20);
         ASSERT_EQ(spy.count(), 1);
         EXPECT_EQ(spy.at(0).at(0).toInt(), c.arrives) << c.burst.front() << " " << c.burst.back();
+    }
+}
+
+// keys' first moments, nothing watching yet: a SIGHUP meaning "read again" waits for the
+// watch, one meaning "the terminal has gone" ends the process at once, with 0.
+TEST(SignalWatch, AHangupBeforeTheWatchWaitsForItOrEnds) {
+    for (const bool hangupEnds : {false, true}) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            app::SignalWatch::handleFromStart(hangupEnds);
+            std::raise(SIGHUP);
+            testApp();
+            app::SignalWatch watch;
+            QSignalSpy spy(&watch, &app::SignalWatch::arrived);
+            watch.watch();
+            const bool seen = QTest::qWaitFor([&] { return spy.count() == 1; }, 2000);
+            _exit(seen && watch.lastSignal() == SIGHUP ? 3 : 4);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_EQ(status, (hangupEnds ? 0 : 3) << 8) << hangupEnds;
     }
 }
 

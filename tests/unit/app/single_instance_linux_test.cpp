@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
+#include <future>
 
 #include "app/single_instance.hpp"
 #include "support/program_app.hpp"
@@ -23,7 +24,7 @@ namespace {
 using app::SingleInstance;
 using Role = SingleInstance::Role;
 
-TEST(SingleInstance, KeyFollowsTheFileNotItsSpelling) {
+TEST(SingleInstance, DemoKeyFollowsTheFileNotItsSpelling) {
     QTemporaryDir tmp;
     ASSERT_TRUE(QDir(tmp.path()).mkpath("a/b"));
     const QString base = tmp.path() + "/a/Control.ini";
@@ -37,40 +38,56 @@ TEST(SingleInstance, KeyFollowsTheFileNotItsSpelling) {
         {tmp.path() + "/a/control.ini", false},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(SingleInstance::keyFor(c.path) == SingleInstance::keyFor(base), c.same)
+        EXPECT_EQ(SingleInstance::demoKey(c.path) == SingleInstance::demoKey(base), c.same)
             << c.path.toStdString();
     // Short enough for a Unix socket path even in a deep runtime folder.
-    EXPECT_LE(SingleInstance::keyFor(base).size(), 30);
+    EXPECT_LE(SingleInstance::demoKey(base).size(), 30);
+    EXPECT_NE(SingleInstance::demoKey(base), SingleInstance::controllerKey());
+}
+
+// A start from a thread of its own, as from another process: this thread's loop lets a
+// first start here answer it.
+Role claimElsewhere(const QString& key, const QString& dir) {
+    auto role = std::async(std::launch::async, [&] { return SingleInstance(key, dir).claim(); });
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return role.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
+        10000));
+    return role.get();
 }
 
 TEST(SingleInstance, SecondStartAsksTheFirstForItsWindow) {
     testApp();
     QTemporaryDir run;
-    const QString ini = run.path() + "/Control.ini";
-    SingleInstance first(ini, run.path());
+    SingleInstance first("drevonix-a", run.path());
     ASSERT_EQ(first.claim(), Role::First);
     QSignalSpy raised(&first, &SingleInstance::raiseRequested);
 
-    SingleInstance second(ini, run.path());
-    EXPECT_EQ(second.claim(), Role::Second);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return raised.count() == 1; }, 2000));
+    EXPECT_EQ(claimElsewhere("drevonix-a", run.path()), Role::Second);
+    EXPECT_EQ(raised.count(), 1);
 
-    // Another settings file is another program.
-    SingleInstance elsewhere(run.path() + "/other/Control.ini", run.path());
+    // Another key is another program.
+    SingleInstance elsewhere("drevonix-b", run.path());
     EXPECT_EQ(elsewhere.claim(), Role::First);
     QTest::qWait(50);
     EXPECT_EQ(raised.count(), 1);
+
+    // A holder that takes the request and never answers (stopped, or hung; here one whose
+    // thread waits): no window came up, and the start names who holds the lock instead.
+    SingleInstance silent("drevonix-b", run.path());
+    EXPECT_EQ(silent.claim(), Role::Failed);
+    EXPECT_TRUE(silent.failure().startsWith(
+        QStringLiteral("test_app (process %1) holds ").arg(QCoreApplication::applicationPid())))
+        << qPrintable(silent.failure());
 }
 
 TEST(SingleInstance, ATypistNeverAsksForAWindowAndNamesTheHolder) {
     testApp();
     QTemporaryDir run;
-    const QString ini = run.path() + "/Control.ini";
-    SingleInstance first(ini, run.path());
+    SingleInstance first("drevonix-a", run.path());
     ASSERT_EQ(first.claim(), Role::First);
     QSignalSpy raised(&first, &SingleInstance::raiseRequested);
 
-    SingleInstance typist(ini, run.path());
+    SingleInstance typist("drevonix-a", run.path());
     EXPECT_FALSE(typist.claimAsTypist());
     EXPECT_EQ(typist.holder(),
               QStringLiteral("test_app (process %1)").arg(QCoreApplication::applicationPid()));
@@ -78,15 +95,14 @@ TEST(SingleInstance, ATypistNeverAsksForAWindowAndNamesTheHolder) {
     EXPECT_EQ(raised.count(), 0);
 
     // Free again: the typist's own.
-    SingleInstance elsewhere(run.path() + "/other/Control.ini", run.path());
+    SingleInstance elsewhere("drevonix-b", run.path());
     EXPECT_TRUE(elsewhere.claimAsTypist());
 }
 
 TEST(SingleInstance, LockAndSocketLeftByACrashAreTakenOver) {
     testApp();
     QTemporaryDir run;
-    const QString ini = run.path() + "/Control.ini";
-    const SingleInstance probe(ini, run.path());
+    const SingleInstance probe("drevonix-a", run.path());
 
     // A process that took the lock and died without releasing it.
     const pid_t child = fork();
@@ -103,16 +119,15 @@ TEST(SingleInstance, LockAndSocketLeftByACrashAreTakenOver) {
     ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
     stale.close();
 
-    SingleInstance next(ini, run.path());
+    SingleInstance next("drevonix-a", run.path());
     EXPECT_EQ(next.claim(), Role::First);
     QSignalSpy raised(&next, &SingleInstance::raiseRequested);
-    SingleInstance later(ini, run.path());
-    EXPECT_EQ(later.claim(), Role::Second);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return raised.count() == 1; }, 2000));
+    EXPECT_EQ(claimElsewhere("drevonix-a", run.path()), Role::Second);
+    EXPECT_EQ(raised.count(), 1);
 
     // A live holder's lock, days old, is not: a copy without its flock, as on NFS.
-    SingleInstance old(run.path() + "/old/Control.ini", run.path());
-    ASSERT_TRUE(QFile::copy(next.lockPath(), old.lockPath()));
+    SingleInstance old("drevonix-old", run.path());
+    ASSERT_TRUE(QFile::copy(probe.lockPath(), old.lockPath()));
     QFile copy(old.lockPath());
     copy.open(QIODevice::ReadWrite);
     copy.setFileTime(QDateTime::currentDateTime().addDays(-3), QFileDevice::FileModificationTime);
@@ -128,7 +143,7 @@ TEST(SingleInstance, LockAndSocketLeftByACrashAreTakenOver) {
     } nameless[] = {
         {"left", 60, false, true}, {"being-written", 0, false, false}, {"held", 60, true, false}};
     for (const auto& c : nameless) {
-        SingleInstance typist(run.path() + "/" + c.what + "/Control.ini", run.path());
+        SingleInstance typist(c.what, run.path());
         QFile empty(typist.lockPath());
         ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
         empty.setFileTime(QDateTime::currentDateTime().addSecs(-c.ageSeconds),
@@ -148,13 +163,13 @@ TEST(SingleInstance, OneLockWhateverTheEnvironmentSays) {
     testApp();
     QTemporaryDir tmp;
     const QByteArray home = qgetenv("HOME");
-    SingleInstance typist(tmp.filePath("Control.ini"));
+    const QString key = SingleInstance::demoKey(tmp.filePath("Control.ini"));
+    SingleInstance typist(key);
     ASSERT_TRUE(typist.claimAsTypist());
     for (const QString& value : {tmp.path(), QStringLiteral("/nonexistent"), QString()}) {
         for (const char* name : {"XDG_RUNTIME_DIR", "TMPDIR", "HOME", "XDG_CACHE_HOME"})
             value.isEmpty() ? qunsetenv(name) : qputenv(name, value.toUtf8());
-        EXPECT_FALSE(SingleInstance(tmp.filePath("Control.ini")).claimAsTypist())
-            << qPrintable(value);
+        EXPECT_FALSE(SingleInstance(key).claimAsTypist()) << qPrintable(value);
     }
     qputenv("HOME", home);
 }
@@ -165,20 +180,20 @@ TEST(SingleInstance, RunsWhereNoSocketCanBeMade) {
     // Deeper than a Unix socket path may be: the lock alone must still let us run.
     const QString deep = tmp.path() + "/" + QString(120, QLatin1Char('d'));
     ASSERT_TRUE(QDir().mkpath(deep));
-    SingleInstance first(deep + "/Control.ini", deep);
+    SingleInstance first("drevonix-a", deep);
     EXPECT_EQ(first.claim(), Role::First);
-    SingleInstance second(deep + "/Control.ini", deep);
+    SingleInstance second("drevonix-a", deep);
     EXPECT_EQ(second.claim(), Role::Failed);
 }
 
-// The lock goes to a folder only we own and may enter; whatever someone else left at the
-// name in /tmp is passed over, never used or followed.
+// The lock goes to a folder only we own and may enter; whatever someone else left at its
+// name is never used or followed, and never sends us elsewhere either: a second start that
+// went elsewhere would not see the first one's lock.
 enum class Squat { None, Link, Open, File, Foreign };
 
 QString runtimeFolderFor(const QTemporaryDir& root, Squat squat) {
     QDir base(root.path());
     base.mkpath("tmp");
-    base.mkpath("cache");
     base.mkpath("mine");
     ::chmod(qPrintable(base.filePath("mine")), 0700);
     const QString name = base.filePath("tmp/drevonix-" + QString::number(::getuid()));
@@ -203,10 +218,10 @@ QString runtimeFolderFor(const QTemporaryDir& root, Squat squat) {
             break;
     }
     QString why;
-    return SingleInstance::lockFolderIn({base.filePath("tmp"), base.filePath("cache")}, &why);
+    return SingleInstance::lockFolderIn({base.filePath("tmp")}, &why);
 }
 
-TEST(SingleInstance, FallbackFolderIsOursAlone) {
+TEST(SingleInstance, LockFolderIsOursAlone) {
     testApp();
     QTemporaryDir root;
     const QString uid = QString::number(::getuid());
@@ -215,18 +230,21 @@ TEST(SingleInstance, FallbackFolderIsOursAlone) {
         QString expected;
     } cases[] = {
         {Squat::None, "tmp/drevonix-" + uid},
-        {Squat::Link, "cache/drevonix-" + uid},
-        {Squat::Open, "cache/drevonix-" + uid},
-        {Squat::File, "cache/drevonix-" + uid},
+        {Squat::Link, ""},
+        {Squat::Open, ""},
+        {Squat::File, ""},
+        {Squat::Foreign, ""},  // giving a folder to another user needs root
     };
     for (const auto& c : cases) {
+        if (c.squat == Squat::Foreign && ::geteuid() != 0) continue;
         const QString folder = runtimeFolderFor(root, c.squat);
-        EXPECT_EQ(folder, root.filePath(c.expected)) << int(c.squat);
+        EXPECT_EQ(folder, c.expected.isEmpty() ? "" : root.filePath(c.expected)) << int(c.squat);
         struct stat st {};
-        ASSERT_EQ(::lstat(qPrintable(folder), &st), 0);
-        EXPECT_EQ(st.st_mode & 07777, 0700u) << folder.toStdString();
+        if (!folder.isEmpty()) {
+            ASSERT_EQ(::lstat(qPrintable(folder), &st), 0);
+            EXPECT_EQ(st.st_mode & 07777, 0700u) << folder.toStdString();
+        }
         QDir(root.filePath("tmp")).removeRecursively();
-        QDir(root.filePath("cache")).removeRecursively();
     }
 }
 
@@ -243,29 +261,21 @@ TEST(SingleInstance, NoPrivateFolderMeansNoLockAnywhere) {
         QFile(base.filePath(squat + uid)).open(QIODevice::WriteOnly);
     const QString cwd = QDir::currentPath();
     QDir::setCurrent(base.filePath("cwd"));
-    SingleInstance window(base.filePath("Control.ini"), base.filePath("tmp"));
+    SingleInstance window("drevonix-a", base.filePath("tmp"));
     EXPECT_EQ(window.claim(), Role::Failed);
-    SingleInstance typist(base.filePath("Control.ini"), base.filePath("tmp"));
+    SingleInstance typist("drevonix-a", base.filePath("tmp"));
     EXPECT_FALSE(typist.claimAsTypist());
     QDir::setCurrent(cwd);
     EXPECT_TRUE(QDir(base.filePath("cwd")).isEmpty());
     QString why;
     EXPECT_EQ(
-        SingleInstance::lockFolderIn({base.filePath("tmp"), base.filePath("home" + uid)}, &why),
+        SingleInstance::lockFolderIn({base.filePath("home" + uid), base.filePath("tmp")}, &why),
         "");
     for (const QString& said : {window.failure(), typist.failure(), why})
         EXPECT_TRUE(said.contains("tmp/drevonix-" + uid + " is not a folder")) << qPrintable(said);
-    EXPECT_TRUE(why.contains("; cannot make " + base.filePath("home" + uid) + "/drevonix-" + uid +
-                             ": Not a directory"))
+    EXPECT_TRUE(why.contains("cannot make " + base.filePath("home" + uid) + "/drevonix-" + uid +
+                             ": Not a directory; "))
         << qPrintable(why);
-}
-
-TEST(SingleInstance, FallbackPassesOverAnotherUsersFolder) {
-    if (::geteuid() != 0) GTEST_SKIP() << "giving a folder to another user needs root";
-    testApp();
-    QTemporaryDir root;
-    EXPECT_EQ(runtimeFolderFor(root, Squat::Foreign),
-              root.filePath("cache/drevonix-" + QString::number(::getuid())));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -160,6 +161,25 @@ INSTANTIATE_TEST_SUITE_P(BothPaths, SaveFault, ::testing::Values(Saver::Root, Sa
                          [](const auto& info) -> std::string {
                              return info.param == Saver::Root ? "Root" : "User";
                          });
+
+// Both saves keep who may read and write the file: an ACL's entries, and its mask, which
+// the mode alone would give to the whole group.
+TEST_P(SaveFault, SavingKeepsTheAccessControlList) {
+    IniFile ini = prepare();
+    ASSERT_TRUE(
+        QFile::setPermissions(path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
+    const auto acl = [&] {
+        char buf[256];
+        const ssize_t n = getxattr(qPrintable(path()), "system.posix_acl_access", buf, sizeof buf);
+        return std::string(buf, n > 0 ? size_t(n) : 0);
+    };
+    if (QProcess::execute("setfacl", {"-m", "u:1:rw", path()}) != 0 || acl().empty())
+        GTEST_SKIP() << "no setfacl, or no ACLs on this file system";
+    const std::string before = acl();
+    settings::Save_all(ini, keys, window, system);
+    EXPECT_NE(readBytes(path()), old);
+    EXPECT_EQ(acl(), before);
+}
 
 // A disk that cannot make the new file durable: the save fails and the old file stays,
 // whole, with nothing left beside it. Once the disk syncs again, the same save goes through.
