@@ -64,7 +64,7 @@ sigset_t watchedSet() {
 }
 
 void setHandlers(void (*handler)(int)) {
-    struct sigaction sa {};
+    struct sigaction sa = {};
     sa.sa_handler = handler;
     sigemptyset(&sa.sa_mask);
     // Restart interrupted system calls: the UI thread must not see EINTR from a read
@@ -102,7 +102,7 @@ void SignalWatch::releaseSignals() {
 
 bool SignalWatch::hangupIsTerminalGone() {
     static const bool terminal = [] {
-        struct sigaction now {};
+        struct sigaction now = {};
         if (::sigaction(SIGHUP, nullptr, &now) == 0 && now.sa_handler == SIG_IGN) return false;
         const int fd = ::open("/dev/tty", O_RDONLY | O_NOCTTY | O_CLOEXEC);
         if (fd < 0) return false;

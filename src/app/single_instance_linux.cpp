@@ -22,7 +22,7 @@ namespace {
 // the folder when it is missing; a name someone else holds is never taken over.
 bool makePrivateDir(const QString& path, QString* why) {
     const QByteArray name = QFile::encodeName(path);
-    struct stat st {};
+    struct stat st = {};
     if (::mkdir(name.constData(), 0700) != 0 && errno != EEXIST)
         *why = QStringLiteral("cannot make %1: %2")
                    .arg(path, QString::fromLocal8Bit(std::strerror(errno)));
@@ -42,7 +42,7 @@ bool makePrivateDir(const QString& path, QString* why) {
 
 // The home folder the system gives the user, whatever $HOME says.
 QString homeOf(uid_t uid) {
-    struct passwd pw {};
+    struct passwd pw = {};
     struct passwd* found = nullptr;
     std::vector<char> buf(16384);
     if (::getpwuid_r(uid, &pw, buf.data(), buf.size(), &found) != 0 || !found || !pw.pw_dir)
@@ -74,7 +74,7 @@ QStringList SingleInstance::defaultLockParents() {
     QStringList parents;
     const uid_t uid = ::getuid();
     const QString home = homeOf(uid);
-    struct stat st {};
+    struct stat st = {};
     if (!home.isEmpty() && ::stat(QFile::encodeName(home).constData(), &st) == 0 &&
         S_ISDIR(st.st_mode) && st.st_uid == uid)
         parents << home + QStringLiteral("/.cache");

@@ -63,7 +63,7 @@ bool ControlSocket::listen(const QString& name) {
     }
 #ifdef Q_OS_UNIX
     // Only a socket is ever removed: a typing error in the path must not cost a file.
-    struct stat info {};
+    struct stat info = {};
     if (::lstat(QFile::encodeName(path).constData(), &info) == 0 && !S_ISSOCK(info.st_mode)) {
         error_ = QStringLiteral("%1 exists and is not a socket").arg(path);
         return false;

@@ -206,7 +206,7 @@ bool sameName(const QString& a, const QString& b) {
 
 #ifdef Q_OS_UNIX
 bool isSymLink(const QString& path) {
-    struct stat st {};
+    struct stat st = {};
     return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISLNK(st.st_mode);
 }
 

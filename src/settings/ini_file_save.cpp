@@ -79,7 +79,7 @@ namespace {
 // The new file is made by us, so it belongs to us; give it the old file's owner and group
 // (root saving a user's file must not lock that user out of it). False when we may not.
 bool keepOwner(int fd, const struct stat& old) {
-    struct stat now {};
+    struct stat now = {};
     if (::fstat(fd, &now) != 0) return false;
     if (now.st_uid == old.st_uid && now.st_gid == old.st_gid) return true;
     return ::fchown(fd, old.st_uid, old.st_gid) == 0;
@@ -174,7 +174,7 @@ bool writeInPlace(const QString& path, const QByteArray& data) {
 #ifdef Q_OS_UNIX
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CLOEXEC);
     if (fd < 0) return false;
-    struct stat st {};
+    struct stat st = {};
     bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= IniFile::MaxFileSize;
     const off_t old = ok ? st.st_size : 0;
     QByteArray before(old, Qt::Uninitialized);
@@ -222,7 +222,7 @@ bool saveAsRoot(const QString& path, const QByteArray& data, const char** why) {
         if (errno == ELOOP || errno == ENOTDIR) *why = "its folder is a symbolic link";
         return false;
     }
-    struct stat old {};
+    struct stat old = {};
     const bool existed = ::fstatat(dir, name.constData(), &old, AT_SYMLINK_NOFOLLOW) == 0;
     if (existed && !S_ISREG(old.st_mode)) {
         *why = "it is not a plain file (a symbolic link?)";
@@ -234,7 +234,7 @@ bool saveAsRoot(const QString& path, const QByteArray& data, const char** why) {
     if (existed) {
         const int oldFd =
             ::openat(dir, name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-        struct stat same {};
+        struct stat same = {};
         const bool read = oldFd >= 0 && ::fstat(oldFd, &same) == 0 && S_ISREG(same.st_mode) &&
                           readAcl([&](const char* attr, void* buf,
                                       size_t size) { return ::fgetxattr(oldFd, attr, buf, size); },
@@ -326,7 +326,7 @@ void IniFile::replaceFile() const {
         fail();
     }
 #ifdef Q_OS_UNIX
-    struct stat old {};
+    struct stat old = {};
     if (existed && ::stat(QFile::encodeName(path_).constData(), &old) == 0 &&
         !keepOwner(file.handle(), old)) {
         // Only root may give a file away; in place the file stays whose it is.

@@ -30,7 +30,7 @@ QString changeableByOthers(const QString& folder) {
     if (canonical.isEmpty()) return dir;
     for (QString walk : {dir, canonical}) {
         for (bool last = true;; last = false) {
-            struct stat st {};
+            struct stat st = {};
             if (::lstat(QFile::encodeName(walk).constData(), &st) != 0) return walk;
             const bool othersWrite =
                 S_ISDIR(st.st_mode) &&

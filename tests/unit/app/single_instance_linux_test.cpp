@@ -239,7 +239,7 @@ TEST(SingleInstance, LockFolderIsOursAlone) {
         if (c.squat == Squat::Foreign && ::geteuid() != 0) continue;
         const QString folder = runtimeFolderFor(root, c.squat);
         EXPECT_EQ(folder, c.expected.isEmpty() ? "" : root.filePath(c.expected)) << int(c.squat);
-        struct stat st {};
+        struct stat st = {};
         if (!folder.isEmpty()) {
             ASSERT_EQ(::lstat(qPrintable(folder), &st), 0);
             EXPECT_EQ(st.st_mode & 07777, 0700u) << folder.toStdString();
