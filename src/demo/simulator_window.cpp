@@ -265,10 +265,9 @@ void SimulatorWindow::placeBeside(const QWidget& main) {
     const QRect frame = main.frameGeometry();
     const QScreen* screen = main.screen();
     const QRect room = screen ? screen->availableGeometry() : QRect(frame.topLeft(), frame.size());
-    // Our own frame is not known until the window manager has framed us, which may come
-    // after any moment we could pick; the main window's frame is known, and ours is alike.
+    // Our own frame is not known before the first showing; take the main window's.
     const QSize decoration = main.frameGeometry().size() - main.size();
-    const QSize size = (isVisible() ? this->size() : sizeHint()) + decoration;
+    const QSize size = (isVisible() ? frameGeometry().size() : sizeHint() + decoration);
     int x = frame.right() + 1 + Gap;
     if (x + size.width() > room.right() + 1) {
         x = frame.left() - Gap - size.width();
