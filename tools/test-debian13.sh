@@ -9,7 +9,10 @@
 #      brings the plugin back through the package's Depends), and the installed drevonix
 #      must dock a drawn icon in a tray.
 #
-#   tools/test-debian13.sh
+#   tools/test-debian13.sh [CTEST_ARGUMENT...]
+#
+# With arguments (for instance -R e2e_tray), only those tests run, and the package steps
+# are left out.
 #
 # The root lives in $DREVONIX_DEBIAN13_CACHE (default ~/.cache/drevonix-debian13), made
 # once (about a minute, and six to install the packages), with its build folders and
@@ -19,6 +22,7 @@ set -euo pipefail
 src=$(cd "$(dirname "$0")/.." && pwd)
 
 if [ "${1:-}" = --inside ]; then
+  shift
   # In the chroot: the checkout is at /src, read-only; builds go to /var/lib/drevonix.
   cd /src
   export HOME=/root PATH=/usr/sbin:/usr/bin:/sbin:/bin CCACHE_DIR=/var/lib/drevonix/ccache
@@ -40,8 +44,9 @@ if [ "${1:-}" = --inside ]; then
   export LSAN_OPTIONS=suppressions=/src/tools/lsan.supp:print_suppressions=0
   export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
   tools/ctest-all-ran.sh --test-dir "$work/build-asan" --output-on-failure -j2 --timeout 600 \
-    -L 'unit|widget|e2e'
+    -L 'unit|widget|e2e' "$@"
   unset ASAN_OPTIONS LSAN_OPTIONS UBSAN_OPTIONS
+  [ $# -eq 0 ] || exit 0
 
   step "the package"
   mkdir -p "$work/out"
@@ -108,5 +113,6 @@ exec unshare --mount --propagation private bash -c '
   mount --bind "$src" "$root/src"
   mount -o remount,bind,ro "$root/src"
   cp /etc/resolv.conf "$root/etc/resolv.conf"
-  exec chroot "$root" /usr/bin/env -i TERM=dumb /bin/bash /src/tools/test-debian13.sh --inside
-' _ "$root" "$src"
+  shift 2
+  exec chroot "$root" /usr/bin/env -i TERM=dumb /bin/bash /src/tools/test-debian13.sh --inside "$@"
+' _ "$root" "$src" "$@"

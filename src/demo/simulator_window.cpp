@@ -274,8 +274,10 @@ void SimulatorWindow::placeBeside(const QWidget& main) {
         if (x < room.left()) x = room.right() + 1 - size.width();
     }
     x = std::max(x, room.left());
-    const int y = std::clamp(frame.top(), room.top(),
-                             std::max(room.top(), room.bottom() + 1 - size.height()));
+    // Some window managers put a window a frame's height lower than asked (openbox with
+    // Qt 6.8): that much room is left below it, so that its bottom stays on the screen.
+    const int lowest = room.bottom() + 1 - size.height() - decoration.height();
+    const int y = std::clamp(frame.top(), room.top(), std::max(room.top(), lowest));
     move(x, y);
 }
 
