@@ -274,10 +274,11 @@ void SimulatorWindow::placeBeside(const QWidget& main) {
         if (x < room.left()) x = room.right() + 1 - size.width();
     }
     x = std::max(x, room.left());
-    // Some window managers put a window a frame's height lower than asked (openbox with
-    // Qt 6.8): that much room is left below it, so that its bottom stays on the screen.
-    const int lowest = room.bottom() + 1 - size.height() - decoration.height();
-    const int y = std::clamp(frame.top(), room.top(), std::max(room.top(), lowest));
+    // Nearly as tall as a 768-pixel screen: at the top of the usable area, where the whole
+    // of it fits also under window managers that put a window a frame's height lower than
+    // asked (openbox, with Qt 6.4 and 6.8 alike), and where the main window's height cannot
+    // push it down.
+    const int y = room.top();
     move(x, y);
 }
 

@@ -166,7 +166,7 @@ private slots:
             main.move(k.mainX, room.top() + 20);
             window_->placeBeside(main);
             QCOMPARE(window_->frameGeometry().left(), k.expectedX);
-            QCOMPARE(window_->frameGeometry().top(), room.top() + 20);
+            QCOMPARE(window_->frameGeometry().top(), room.top());
             QVERIFY(room.contains(window_->frameGeometry()));
         }
     }
