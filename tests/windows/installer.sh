@@ -22,6 +22,12 @@ menu=$APPDATA_DIR/Microsoft/Windows/Start\ Menu/Programs
 uninst='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Drevonix'
 run='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
 exe_win=$(winepath -w "$dir/drevonix.exe")
+# Started by wine, not by us: known by the installed file it maps.
+running() {
+    local p
+    for p in $(pgrep -f 'drevonix\.exe'); do grep -qF "$dir/drevonix.exe" "/proc/$p/maps" 2>/dev/null && return 0; done
+    return 1
+}
 
 # wine's user is an administrator; /CurrentUser installs as a user without those rights.
 setup || fail "the installer ended with status $?"
@@ -43,9 +49,11 @@ for p in drevonix drevonix-demo drevonix-demo-ctl drevonix-cli; do
         grep -q 'VALUE "OriginalFilename", "'"$p"'.exe"' "$WORK/$p.rc" || fail "$p.exe has no version resource of its own"
 done
 
-# wineboot runs the Run entries, as a login does: the icon in the tray, no window.
+# wineboot runs the Run entries, as a login does: the icon in the tray, no window. wine
+# docks every program's tray icon as a window of its explorer.exe; in this prefix only ours.
 wineboot >"$WORK/login.log" 2>&1 || fail "wineboot failed"
-wait_for "the tray icon" 60 icon_window drevonix.exe
+wait_for "the tray icon" 60 icon_window explorer.exe
+running || fail "no drevonix.exe runs from the install folder"
 sleep 2
 main_window drevonix.exe && fail "the window was shown at login"
 shot installer-login
@@ -54,9 +62,10 @@ setup && fail "an install over the running program succeeded"
 [ -f "$dir/drevonix.exe" ] && [ -f "$dir/uninstall.exe" ] || fail "a refused install took files away"
 
 # The session ends: the program saves its Control.ini beside itself, where it may write.
-wineboot --end-session >>"$WORK/login.log" 2>&1 || fail "wineboot --end-session failed"
+# (Without --shutdown, wineboot would log in again at once and run the Run entry anew.)
+wineboot --end-session --shutdown >>"$WORK/login.log" 2>&1 || fail "wineboot --end-session failed"
 wait_for "Control.ini" 30 test -s "$dir/Control.ini"
-wait_for "the tray icon to go" 30 eval '! icon_window drevonix.exe'
+wait_for "the program to end" 30 eval '! running'
 [ ! -e "$APPDATA_DIR/drevonix" ] || fail "the installed program kept its settings in %APPDATA%"
 # A button learned: row 03 answers to code 777.
 ini_set "$dir/Control.ini" "Key 03" J.Code "$(hex 777)" || fail "WritePrivateProfileStringA failed"
@@ -68,7 +77,8 @@ setup || fail "the second install ended with status $?"
 
 # The uninstaller runs on from a copy of itself: its work is awaited by what it leaves.
 w "$dir/uninstall.exe" /S || fail "the uninstaller ended with status $?"
-wait_for "the uninstall" 60 test "$(ls -A "$dir")" = Control.ini
+only_ini() { [ "$(ls -A "$dir")" = Control.ini ]; }
+wait_for "the uninstall" 60 only_ini
 [ "$(ini_get "$dir/Control.ini" "Key 03" J.Code)" = "$(hex 777)" ] || fail "the uninstall changed Control.ini"
 [ ! -e "$menu/Drevonix.lnk" ] && [ ! -e "$menu/Drevonix demo.lnk" ] || fail "the Start-menu entries are left"
 [ -z "$(reg_get "$run" Drevonix)" ] || fail "the Run entry is left"
