@@ -72,7 +72,6 @@ wait_for "the program to end" 30 eval '! running'
 [ "$(ini_sections "$dir/Control.ini")" -eq 14 ] || fail "Control.ini is not whole"
 # A button learned: row 03 answers to code 777.
 ini_set "$dir/Control.ini" "Key 03" J.Code "$(hex 777)" || fail "WritePrivateProfileStringA failed"
-[ "$(ini_get "$dir/Control.ini" "Key 03" J.Code)" = "$(hex 777)" ] || fail "the key was not learned"
 cp "$dir/Control.ini" "$WORK/learned.ini"
 
 setup || fail "the second install ended with status $?"
