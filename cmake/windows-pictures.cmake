@@ -1,7 +1,6 @@
 # Pictures for a build without Qt Svg: each SVG rendered to a PNG at its own size when the
 # project is built (rsvg-convert, Debian's librsvg2-bin), listed under the same names in a
-# resource file of the same name; and the program icon as a .ico (icotool, from icoutils)
-# in a resource script that gives each .exe its icon.
+# resource file of the same name; and the program icon as a .ico (icotool, from icoutils).
 find_program(DREVONIX_RSVG rsvg-convert REQUIRED)
 find_program(DREVONIX_ICOTOOL icotool REQUIRED)
 
@@ -35,8 +34,9 @@ function(drevonix_png_pictures target qrc)
     target_sources(${target} PRIVATE ${out}/${name}.qrc)
 endfunction()
 
-# drevonix_windows_icon(SVG): sets DREVONIX_WINDOWS_RC to a resource script giving an .exe
-# the SVG as its icon, in the sizes Explorer and the taskbar ask for.
+# drevonix_windows_icon(SVG): sets DREVONIX_WINDOWS_ICON to a .ico made of the SVG, in the
+# sizes Explorer and the taskbar ask for (cmake/windows-version.cmake puts it in each .exe),
+# built by the target drevonix_windows_icon.
 function(drevonix_windows_icon svg)
     set(out ${PROJECT_BINARY_DIR}/windows-icon)
     set(pngs)
@@ -50,9 +50,6 @@ function(drevonix_windows_icon svg)
     add_custom_command(OUTPUT ${out}/drevonix.ico
         COMMAND ${DREVONIX_ICOTOOL} -c -o ${out}/drevonix.ico ${pngs}
         DEPENDS ${pngs} VERBATIM)
-    # Written only when it changes, so that a new configure run rebuilds nothing.
-    file(CONFIGURE OUTPUT ${out}/drevonix.rc CONTENT "IDI_ICON1 ICON \"${out}/drevonix.ico\"\n")
-    set_source_files_properties(${out}/drevonix.rc PROPERTIES OBJECT_DEPENDS ${out}/drevonix.ico)
     add_custom_target(drevonix_windows_icon DEPENDS ${out}/drevonix.ico)
-    set(DREVONIX_WINDOWS_RC ${out}/drevonix.rc PARENT_SCOPE)
+    set(DREVONIX_WINDOWS_ICON ${out}/drevonix.ico PARENT_SCOPE)
 endfunction()

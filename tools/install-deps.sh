@@ -51,7 +51,7 @@ lanes=(
 )
 windows=(
   g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 ccache librsvg2-bin icoutils zip xvfb
-  dpkg-dev
+  dpkg-dev nsis
 )
 
 lists_of() {
