@@ -38,8 +38,9 @@ e2e_cleanup() {
         pid=${E2E_PIDS[$i]}
         kill -TERM "$pid" 2>/dev/null || continue
         for ((n = 0; n < 30; n++)); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-        kill -KILL "$pid" 2>/dev/null
-        wait "$pid" 2>/dev/null
+        # (A caller may run under set -e: a process already gone is no failure.)
+        kill -KILL "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
     done
     if [ "$rc" -eq 0 ] && [ -z "${E2E_KEEP:-}" ]; then rm -rf "$WORK"; else e2e_log "files kept in $WORK"; fi
     exit "$rc"
