@@ -10,6 +10,7 @@
 #      must dock a drawn icon in a tray.
 #
 #   tools/test-debian13.sh [CTEST_ARGUMENT...]
+#   tools/test-debian13.sh --prepare     only makes the root and installs its packages
 #
 # With arguments (for instance -R e2e_tray), only those tests run, and the package steps
 # are left out.
@@ -33,6 +34,7 @@ if [ "${1:-}" = --inside ]; then
 
   step "packages"
   tools/install-deps.sh debian13
+  [ "${1:-}" != --prepare ] || exit 0
 
   step "the sanitizer build and the unit, widget and end-to-end tests"
   options=(-G Ninja -DDREVONIX_WERROR=ON -DDREVONIX_SANITIZE=ON -DDREVONIX_MAN=OFF

@@ -48,4 +48,11 @@ export DISPLAY
 # do not hold the output of the first test that would start them.
 wineserver -p
 "$build/wine-run" cmd.exe /c exit >/dev/null 2>&1
-tools/ctest-all-ran.sh --test-dir "$build" -L windows --output-on-failure -j2 --timeout 300
+tools/ctest-all-ran.sh --test-dir "$build" -L windows --output-on-failure -j2 --timeout 300 && exit 0
+# wine is not Windows: two tests have each failed there once in some forty runs of the
+# suite, one of them with not a line of output and in 0.01 s (wine's start, not the test).
+# A failed test runs once more, alone, and is named; failing again fails the lane.
+failed=$build/Testing/Temporary/LastTestsFailed.log
+[ -s "$failed" ] || exit 1
+echo "test-windows: once more, one at a time: $(cut -d: -f2- "$failed" | tr '\n' ' ')" >&2
+tools/ctest-all-ran.sh --test-dir "$build" --rerun-failed --output-on-failure --timeout 300

@@ -26,6 +26,8 @@ cpu_seconds() {
   cpu=$(awk 'NR == 2 { gsub(/[ms]/, " "); print int($1 * 60 + $2 + $3 * 60 + $4) }' "$phases.times")
 }
 summary() {
+  # A run that stops early stops the preparation too (its own process group).
+  [ -z "${prepare:-}" ] || kill -- -"$prepare" 2>/dev/null || true
   echo "tools/test.sh, phase by phase:" >&2
   cat "$phases" >&2
   rm -rf "$package_out" "$phases" "$phases.times"
@@ -39,12 +41,25 @@ format() {
     xargs -0 clang-format --dry-run -Werror
 }
 phase format format
+# What mostly downloads and unpacks (the lanes' kernel, the Debian 13 root and its packages:
+# some eight minutes on a new machine) goes on beside the build, which wants the processors.
+# The lanes do it again themselves if it failed here.
+prepare_log=$(mktemp)
+setsid bash -c 'tools/kernel-lane.sh fetch && tools/test-debian13.sh --prepare' \
+  >"$prepare_log" 2>&1 </dev/null &
+prepare=$!
+prepared() {
+  wait "$prepare" || { echo "test.sh: preparing the lanes failed:" >&2; cat "$prepare_log" >&2; }
+  prepare=
+  rm -f "$prepare_log"
+}
 # One build for the tests and the .deb (Debian's flags, warnings as errors): the tests run
 # the very binaries the package holds, and lintian checks it. The kernel lane's systemd
 # boot installs this very file.
 phase build tools/package.sh --build build --with-tests "$package_out"
 DREVONIX_DEB=$(ls "$package_out"/drevonix_*.deb)
 export DREVONIX_DEB
+phase prepared prepared
 # Green only when every test ran: a skipped test fails the run, named.
 # (The kernel lane's wine boot needs the Windows build: it runs after the windows phase.)
 wine_lane='^kernel_(lane_)?wine'

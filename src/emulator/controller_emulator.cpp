@@ -12,6 +12,8 @@
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
 #include <unistd.h>
+
+#include "common/replace_no_follow.hpp"
 #endif
 
 #include "device/conversions.hpp"
@@ -84,22 +86,10 @@ bool replaceNoFollow(const QString& path, const QByteArray& data) {
     const QFileInfo info(path);
     const int dir = openFolderNoFollow(info);
     if (dir < 0) return false;
-    const QByteArray name = QFile::encodeName(info.fileName());
-    QByteArray temp;
-    int fd = -1;
-    for (int n = 0; n < 100 && fd < 0; ++n) {
-        temp = '.' + name + '.' + QByteArray::number(::getpid()) + '-' + QByteArray::number(n);
-        fd = ::openat(dir, temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                      0666);
-        if (fd < 0 && errno != EEXIST) break;
-    }
-    bool ok = fd >= 0 &&
-              ::write(fd, data.constData(), static_cast<std::size_t>(data.size())) ==
-                  static_cast<ssize_t>(data.size()) &&
-              ::fsync(fd) == 0;
-    if (fd >= 0) ::close(fd);
-    ok = ok && ::renameat(dir, temp.constData(), dir, name.constData()) == 0;
-    if (!ok && fd >= 0) ::unlinkat(dir, temp.constData(), 0);
+    const bool ok = common::replaceNoFollow(dir, QFile::encodeName(info.fileName()), [&](int fd) {
+        return ::write(fd, data.constData(), static_cast<std::size_t>(data.size())) ==
+               static_cast<ssize_t>(data.size());
+    });
     ::close(dir);
     return ok;
 }

@@ -17,6 +17,8 @@
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "common/replace_no_follow.hpp"
 #endif
 #ifdef Q_OS_LINUX
 #include <sys/xattr.h>
@@ -246,21 +248,11 @@ bool saveAsRoot(const QString& path, const QByteArray& data, const char** why) {
             return false;
         }
     }
-    QByteArray temp;
-    int fd = -1;
-    for (int n = 0; n < 100 && fd < 0; ++n) {
-        temp = '.' + name + '.' + QByteArray::number(::getpid()) + '-' + QByteArray::number(n);
-        fd = ::openat(dir, temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                      0666);
-        if (fd < 0 && errno != EEXIST) break;
-    }
-    bool ok = fd >= 0 && writeAll(fd, data.constData(), data.size(), 0) &&
-              (!existed || (::fchown(fd, old.st_uid, old.st_gid) == 0 &&
-                            ::fchmod(fd, old.st_mode & 07777) == 0 && keepAcl(fd, acl))) &&
-              ::fsync(fd) == 0;
-    if (fd >= 0) ::close(fd);
-    ok = ok && ::renameat(dir, temp.constData(), dir, name.constData()) == 0;
-    if (!ok && fd >= 0) ::unlinkat(dir, temp.constData(), 0);
+    const bool ok = common::replaceNoFollow(dir, name, [&](int fd) {
+        return writeAll(fd, data.constData(), data.size(), 0) &&
+               (!existed || (::fchown(fd, old.st_uid, old.st_gid) == 0 &&
+                             ::fchmod(fd, old.st_mode & 07777) == 0 && keepAcl(fd, acl)));
+    });
     if (ok) ::fsync(dir);
     ::close(dir);
     return ok;

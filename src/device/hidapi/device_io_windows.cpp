@@ -1,6 +1,8 @@
 // Windows: hidapi's handle, read by one thread per device, since there is no descriptor to
-// watch. hidapi's reads there always return within their time-out, so stopping a reader
-// never waits longer than one read.
+// watch. The thread sleeps in the read until a report comes. hidapi gives no way to cancel
+// a pending read from another thread, so the read still has a bound: stopping a reader waits
+// for at most one, and the program stops reading only when it ends or the device has gone
+// (a gone device's read fails at once).
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <QTimer>
@@ -13,8 +15,9 @@
 namespace device {
 namespace {
 
-// How long one read waits before the thread looks at its stop flag again.
-constexpr int ReadTimeoutMs = 50;
+// How long one read waits before the thread looks at its stop flag again: a wake-up
+// every half second while the controller is silent, and at most that at the program's end.
+constexpr int ReadTimeoutMs = 500;
 // Reports handed over but not yet taken on the UI thread; more are dropped until it
 // catches up.
 constexpr int MostInFlight = 4096;
