@@ -87,12 +87,13 @@ cli() {
 }
 
 unplug_watch() {
-    # The controller's side unplugs at the third telemetry request.
-    controller unplug-on 3
     "$WINE_RUN" "$WBIN/drevonix-cli.exe" watch >"$WORK/watch.out" 2>"$WORK/watch.err" &
     local pid=$! rc
     E2E_PIDS+=("$pid")
-    wait_until 180 node_absent || fail "no unplug: watch asked for no telemetry"
+    # Unplugged just after an answer: wine (slow to see a removal under TCG) has the time
+    # to the next request, not only the CLI's second for an answer.
+    wait_until 180 grep -q acc= "$WORK/watch.out" || fail "watch printed nothing"
+    controller_unplug || fail "the node stayed after the unplug"
     wait_until 60 eval '! kill -0 '"$pid" || fail "watch still runs 60 s after the unplug"
     wait "$pid"
     rc=$?
@@ -103,6 +104,7 @@ unplug_watch() {
 
 drevonix() {
     local main log t n reports expected taps
+    plugged || controller_plug || fail "the controller is not plugged in"
     mkdir -p "$WORK/app"
     cp "$WBIN/drevonix.exe" "$WORK/app/"
     printf '[Key 01]\r\nJ.Code=700\r\nValue=88\r\nSymbol=X\r\n' >"$WORK/app/Control.ini"
