@@ -18,6 +18,14 @@
 # kiosk logged in on tty1 by getty; tests/kernel/systemd/ installs the package
 # (DREVONIX_DEB, or tools/package.sh builds it) and checks its rule, user service and
 # autostart entry there (tests/kernel/guest/systemd-prepare.sh sets the image up).
+#
+# --wine [--windows-build DIR] runs the Windows programs of DIR (default
+# $DREVONIX_WINDOWS_BUILD; tools/test-windows.sh builds one) under wine in the guest, on
+# the same gadget: the checks of tests/kernel/wine/. Skipped (77) when no Windows build is
+# given. The wine prefix is made here on the host (a guest under TCG would take minutes),
+# with winebus's SDL bus off so that its hidraw bus starts, and kept in the cache. On two
+# quiet cores the boot takes about 5.5 minutes (wine's first start in the guest about one);
+# on cores shared with a build, three times that: its limit is 900 s.
 #   tools/kernel-lane.sh fetch
 #       only downloads and unpacks the kernel and udev into the cache
 #
@@ -41,23 +49,28 @@ mode=${1:-}
 build=$src/build
 results=
 systemd=
+wine=
+windows_build=${DREVONIX_WINDOWS_BUILD:-}
 checks=()
 while [ $# -gt 0 ]; do
     case "$1" in
         --build) build=$(cd "$2" && pwd); shift 2 ;;
         --results) results=$2; shift 2 ;;
         --systemd) systemd=1; shift ;;
+        --wine) wine=1; shift ;;
+        --windows-build) windows_build=$2; shift 2 ;;
         -*) echo "kernel-lane.sh: unknown option $1" >&2; exit 2 ;;
         *) checks+=("$1"); shift ;;
     esac
 done
-results=${results:-$build/kernel-lane}
+results=${results:-$build/kernel-lane${wine:+-wine}}
 # CTest names the programs; run by hand, the build's usual places.
 drevonix_exe=${DREVONIX_EXE:-$build/bin/drevonix}
 cli_exe=${DREVONIX_CLI_EXE:-$build/bin/drevonix-cli}
 controller_exe=${KERNEL_CONTROLLER_EXE:-$build/tests/kernel/kernel_controller}
 cache=${DREVONIX_KERNEL_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/drevonix-kernel}
 limit=${DREVONIX_KERNEL_TIMEOUT:-${systemd:+900}}
+limit=${limit:-${wine:+900}}
 limit=${limit:-300}
 
 say() { printf 'kernel-lane: %s\n' "$*" >&2; }
@@ -135,6 +148,38 @@ module_order() {
         }' "$kdir/lib/modules/$kver/modules.dep"
 }
 
+# wine_prefix: prints a wine prefix made on the host for the guest, winebus's SDL bus off
+# (without libSDL2 wine 8 takes SDL's failed start for success and never starts the hidraw
+# bus). wineserver writes the registry to disk only when it ends: waited for, or the guest
+# would find the value missing. Made once per wine; the guest copies it into its memory.
+wine_prefix() {
+    local template
+    template=$cache/wineprefix-$(wine --version 2>/dev/null | tr -c 'A-Za-z0-9.\n-' _)
+    if [ ! -e "$template/.ready" ]; then
+        say "making a wine prefix for the guest"
+        rm -rf "$template"
+        (
+            export WINEPREFIX=$template WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml= DISPLAY=
+            timeout 300 wine wineboot --init >/dev/null 2>&1 &&
+                timeout 60 wine reg add 'HKLM\System\CurrentControlSet\Services\winebus' \
+                    /v 'Enable SDL' /t REG_DWORD /d 0 /f >/dev/null 2>&1 &&
+                timeout 60 wineserver -w
+        ) || { say "FAIL: cannot make a wine prefix"; return 1; }
+        grep -q '"Enable SDL"=dword:00000000' "$template/system.reg" ||
+            { say "FAIL: the prefix's registry has no \"Enable SDL\"=0"; return 1; }
+        # Nine tenths of a prefix are copies of wine's own DLLs: links to them instead, so
+        # that the guest holds the prefix in memory (on the 9p share every program start
+        # takes minutes).
+        local pe f
+        pe=$(dirname "$(find /usr/lib -path '*/wine/x86_64-windows/kernel32.dll' -print -quit)")
+        find "$template/drive_c" -type f -size +8k | while read -r f; do
+            if [ -f "$pe/${f##*/}" ] && cmp -s "$f" "$pe/${f##*/}"; then ln -sf "$pe/${f##*/}" "$f"; fi
+        done
+        touch "$template/.ready"
+    fi
+    echo "$template"
+}
+
 # The initramfs: busybox, the modules that reach the 9p share, and an /init that mounts
 # the host's root and switches to it.
 make_initramfs() {
@@ -164,6 +209,16 @@ boot() {
     local exe exes=("$controller_exe")
     # The systemd boot runs the package's programs.
     [ -n "$systemd" ] || exes+=("$drevonix_exe" "$cli_exe")
+    if [ -n "$wine" ]; then
+        mkdir -p "$results"
+        [ -n "$windows_build" ] || skip "no Windows build given (--windows-build or DREVONIX_WINDOWS_BUILD)"
+        windows_build=$(cd "$windows_build" && pwd) || skip "no Windows build at $windows_build"
+        command -v wine >/dev/null || skip "wine is not installed"
+        exes+=("$windows_build/wine-run")
+        for exe in drevonix drevonix-cli key_receiver; do
+            [ -e "$windows_build/bin/$exe.exe" ] || skip "$windows_build/bin/$exe.exe is not built"
+        done
+    fi
     for exe in "${exes[@]}"; do
         [ -x "$exe" ] || skip "$exe is not built"
     done
@@ -173,11 +228,17 @@ boot() {
     work=$(mktemp -d)
     trap 'rm -rf "$work"' EXIT
     make_initramfs "$work"
+    local wine_template=
+    if [ -n "$wine" ]; then wine_template=$(wine_prefix) || return 1; fi
     # What the guest needs to know; the guest mounts this folder (read-write) at /run/lane.
     {
         printf 'SRC=%q\nBUILD=%q\nKVER=%q\nKDIR=%q\nUDEVDIR=%q\nLANE_MODE=%q\n' \
             "$src" "$build" "$kver" "$kdir" "$udevdir" "$guest_mode"
         printf 'LANE_CHECKS=%q\n' "${checks[*]}"
+        if [ -n "$wine" ]; then
+            printf 'LANE_CHECK_DIR=%q\nWINDOWS_BUILD=%q\nWINE_TEMPLATE=%q\nCHECK_TIMEOUT=840\n' \
+                "$src/tests/kernel/wine" "$windows_build" "$wine_template"
+        fi
         # What the guest loads once it runs on the host's root.
         printf 'LANE_MODULES=%q\n' "$(module_order configfs dummy_hcd libcomposite usb_f_hid usbhid hid_generic evdev uinput | tr '\n' ' ')"
         printf 'DREVONIX_EXE=%q\nDREVONIX_CLI_EXE=%q\nKERNEL_CONTROLLER_EXE=%q\n' \

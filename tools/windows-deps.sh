@@ -39,17 +39,22 @@ key() {
 }
 
 prefix=$cache/$(key)
+# hidapi carries a patch of ours, and its own marker named after it: a changed patch
+# rebuilds hidapi alone, in the same prefix, never Qt.
+hidapi_patch=$src/tools/patches/hidapi-setupdi-fallback.patch
+hidapi_done=hidapi-$(sha256sum "$hidapi_patch" | cut -c1-12)
+complete() { [ -e "$prefix/.complete" ] && [ -e "$prefix/.done-$hidapi_done" ]; }
 if [ "${1:-}" = --prefix ]; then
-    [ -e "$prefix/.complete" ] || die "not built yet: run tools/windows-deps.sh"
+    complete || die "not built yet: run tools/windows-deps.sh"
     echo "$prefix"
     exit 0
 fi
-if [ -e "$prefix/.complete" ]; then
+if complete; then
     echo "$prefix"
     exit 0
 fi
 
-for tool in x86_64-w64-mingw32-g++-posix cmake ninja dpkg-source apt-get; do
+for tool in x86_64-w64-mingw32-g++-posix cmake ninja dpkg-source apt-get patch; do
     command -v "$tool" >/dev/null || die "$tool is missing (tools/install-deps.sh windows installs it)"
 done
 [ -x /usr/lib/qt6/libexec/moc ] || die "Debian's host Qt tools are missing (qt6-base-dev-tools)"
@@ -123,7 +128,15 @@ sed -i 's/^#if QT_CONFIG(directwrite)$/#if QT_CONFIG(directwrite) \&\& QT_CONFIG
 # The platform plugin, likewise, with the DirectWrite font database.
 sed -i 's/^#if QT_CONFIG(directwrite3)$/#if QT_CONFIG(directwrite3) \&\& QT_CONFIG(direct2d)/' \
     "$qtbase/src/plugins/platforms/windows/qwindowsintegration.cpp"
-hidapi=$(source_of hidapi)
+# hidapi's Windows code lists devices only through cfgmgr32 calls that no wine Debian ships
+# has working; the patch lists them through SetupDi where those fail (its head says more).
+# Applied to a copy, so that the unpacked source stays as Debian has it.
+hidapi=$cache/build-src-hidapi
+if [ ! -e "$prefix/.done-$hidapi_done" ]; then
+    rm -rf "$hidapi" "$prefix"/.done-hidapi*
+    cp -a "$(source_of hidapi)" "$hidapi"
+    patch -d "$hidapi" -p1 -s <"$hidapi_patch" || die "the hidapi patch does not apply"
+fi
 googletest=$(source_of googletest)
 qcustomplot=$(source_of qcustomplot)
 
@@ -140,7 +153,8 @@ build qtbase "$qtbase" \
     -DFEATURE_system_zlib=OFF -DFEATURE_system_pcre2=OFF -DFEATURE_system_harfbuzz=OFF \
     -DFEATURE_system_freetype=OFF -DFEATURE_system_doubleconversion=OFF \
     -DFEATURE_jpeg=OFF -DFEATURE_gif=OFF -DFEATURE_ssl=OFF -DFEATURE_schannel=OFF
-build hidapi "$hidapi" -DBUILD_SHARED_LIBS=ON -DHIDAPI_BUILD_HIDTEST=OFF
+build "$hidapi_done" "$hidapi" -DBUILD_SHARED_LIBS=ON -DHIDAPI_BUILD_HIDTEST=OFF
+rm -rf "$hidapi"
 build googletest "$googletest" -DBUILD_SHARED_LIBS=OFF -Dgtest_force_shared_crt=ON
 # Debian's build of QCustomPlot: the QCustomPlotQt6 package that Linux's -dev has too.
 build qcustomplot "$qcustomplot" -DUSE_QT_VERSION=6

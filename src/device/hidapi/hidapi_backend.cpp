@@ -52,6 +52,16 @@ public:
         std::vector<HidDeviceInfo> result;
         if (!initialised_) return result;
         hid_device_info* list = hid_enumerate(0, 0);
+        // An empty list is either no devices or a failure; left unsaid, a failure looks like
+        // "not connected" for ever. Said once: the listing repeats every second.
+        if (!list && !listingFailureShown_) {
+            const QString why = listingFailure(QString::fromWCharArray(hid_error(nullptr)));
+            if (!why.isEmpty()) {
+                listingFailureShown_ = true;
+                qWarning("%s: the HID devices could not be listed: %s",
+                         qPrintable(QCoreApplication::applicationName()), qPrintable(why));
+            }
+        }
         for (const hid_device_info* d = list; d; d = d->next) {
             if (!d->path) continue;
             HidDeviceInfo info;
@@ -80,9 +90,19 @@ public:
 
 private:
     bool initialised_;
+    bool listingFailureShown_ = false;
 };
 
 }  // namespace
+
+QString listingFailure(const QString& hidError) {
+    // hidapi 0.13 and 0.14, on Windows and Linux alike, set these two after an empty listing
+    // that did not fail; anything else is the reason it failed.
+    if (hidError == QLatin1String("Success") ||
+        hidError == QLatin1String("No HID devices found in the system."))
+        return {};
+    return hidError.isEmpty() ? QStringLiteral("no reason given") : hidError;
+}
 
 std::unique_ptr<HidConnection> openWithHidapi(const std::string& path, int& error) {
     hid_device* device = hid_open_path(path.c_str());

@@ -59,4 +59,8 @@ public:
 // The real thing: hidapi lists the devices, the platform's own way opens them.
 std::unique_ptr<HidBackend> makeHidapiBackend();
 
+// Why hidapi's listing came back empty, from hid_error(NULL) right after it: empty when it
+// did not fail (there was nothing to list).
+QString listingFailure(const QString& hidError);
+
 }  // namespace device

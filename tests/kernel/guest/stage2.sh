@@ -14,7 +14,7 @@ set +a
 # the guest's own /tmp covers it: each such top folder is bound back at its own path.
 mount --bind /tmp /run/host-tmp
 mount -t tmpfs -o mode=1777 tmpfs /tmp
-for tree in "$SRC" "$BUILD" "$KDIR" "$UDEVDIR"; do
+for tree in "$SRC" "$BUILD" "$KDIR" "$UDEVDIR" ${WINDOWS_BUILD:+"$WINDOWS_BUILD" "$WINE_TEMPLATE"}; do
     case $tree in
     /tmp/?*)
         top=${tree#/tmp/}
