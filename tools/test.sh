@@ -4,6 +4,9 @@
 # is bounded, and this is where it goes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# ccache serves a checkout at any path (each clean clone may land somewhere new): paths under
+# the checkout reach the compiler relative to the build folder, and hash the same.
+export CCACHE_BASEDIR=$PWD
 phases=$(mktemp)
 package_out=$(mktemp -d)
 # phase NAME COMMAND...: runs COMMAND, and notes its time (children's CPU included).
