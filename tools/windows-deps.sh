@@ -53,6 +53,15 @@ if complete; then
     echo "$prefix"
     exit 0
 fi
+# One build at a time: tools/test.sh starts one beside its other work, and the Windows phase
+# then waits here for it rather than building the same again.
+mkdir -p "$cache"
+exec 9>"$cache/.lock"
+flock 9
+if complete; then
+    echo "$prefix"
+    exit 0
+fi
 
 for tool in x86_64-w64-mingw32-g++-posix cmake ninja dpkg-source apt-get patch; do
     command -v "$tool" >/dev/null || die "$tool is missing (tools/install-deps.sh windows installs it)"
