@@ -31,7 +31,6 @@ cpu_seconds() {
 summary() {
   # A run that stops early stops the preparation too (its own process group).
   [ -z "${prepare:-}" ] || kill -- -"$prepare" 2>/dev/null || true
-  [ -z "${qt_windows:-}" ] || kill -- -"$qt_windows" 2>/dev/null || true
   echo "tools/test.sh, phase by phase:" >&2
   cat "$phases" >&2
   rm -rf "$package_out" "$phases" "$phases.times"
@@ -52,14 +51,6 @@ prepare_log=$(mktemp)
 setsid bash -c 'tools/kernel-lane.sh fetch && tools/test-debian13.sh --prepare' \
   >"$prepare_log" 2>&1 </dev/null &
 prepare=$!
-# A machine without Qt for Windows builds it meanwhile, at the lowest priority: the tests
-# leave about half the processors idle, the build takes what they leave, and the windows
-# phase waits for the rest (tools/windows-deps.sh builds one at a time).
-qt_windows=
-if ! tools/windows-deps.sh --prefix >/dev/null 2>&1; then
-  setsid nice -n 19 tools/windows-deps.sh >/dev/null 2>&1 </dev/null &
-  qt_windows=$!
-fi
 prepared() {
   wait "$prepare" || { echo "test.sh: preparing the lanes failed:" >&2; cat "$prepare_log" >&2; }
   prepare=
@@ -78,13 +69,7 @@ wine_lane='^kernel_(lane_)?wine'
 phase tests tools/ctest-all-ran.sh --test-dir build --output-on-failure -j2 --timeout 300 -E "$wine_lane"
 # The Windows build (Qt for Windows from the cache, or built into it once per machine:
 # about 35 minutes on two cores), and its tests under wine (label windows).
-windows() {
-  # Its failure shows again below, when the phase's own call tries once more.
-  [ -z "$qt_windows" ] || wait "$qt_windows" || true
-  qt_windows=
-  tools/test-windows.sh build-windows
-}
-phase windows windows
+phase windows tools/test-windows.sh build-windows
 # The Windows programs on the kernel lane's gadget, under wine (label kernel).
 phase wine-lane env DREVONIX_WINDOWS_BUILD="$PWD/build-windows" \
   tools/ctest-all-ran.sh --test-dir build --output-on-failure -R "$wine_lane"

@@ -53,8 +53,8 @@ if complete; then
     echo "$prefix"
     exit 0
 fi
-# One build at a time: tools/test.sh starts one beside its other work, and the Windows phase
-# then waits here for it rather than building the same again.
+# One build at a time: a second run on the machine (two checkouts, say) waits for the first
+# one's build rather than building into the same folders.
 mkdir -p "$cache"
 exec 9>"$cache/.lock"
 flock 9
