@@ -53,15 +53,6 @@ if complete; then
     echo "$prefix"
     exit 0
 fi
-# One build at a time: a second run on the machine (two checkouts, say) waits for the first
-# one's build rather than building into the same folders.
-mkdir -p "$cache"
-exec 9>"$cache/.lock"
-flock 9
-if complete; then
-    echo "$prefix"
-    exit 0
-fi
 
 for tool in x86_64-w64-mingw32-g++-posix cmake ninja dpkg-source apt-get patch; do
     command -v "$tool" >/dev/null || die "$tool is missing (tools/install-deps.sh windows installs it)"

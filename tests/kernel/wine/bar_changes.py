@@ -1,52 +1,34 @@
 #!/usr/bin/python3
-# bar_changes.py WINDOW ROWS: prints "MS node on|off" when the controller's hidraw node comes
-# or goes, and "MS bar" when the bottom ROWS rows of the X window (its status bar) change; MS
-# on one monotonic clock, so that the two can be told apart by less than a screenshot takes.
-import ctypes
-import glob
-import sys
-import time
-import zlib
+# bar_changes.py WINDOW WIDTH HEIGHT ROWS: prints "MS node on|off" when the controller's
+# hidraw node comes or goes and "MS bar" when the window's bottom ROWS rows (its status bar)
+# change, on one clock: a screenshot tool takes longer under TCG than what is measured.
+import ctypes, glob, sys, time, zlib
 
 x11 = ctypes.cdll.LoadLibrary("libX11.so.6")
-x11.XOpenDisplay.restype = ctypes.c_void_p
-x11.XGetImage.restype = ctypes.c_void_p
+x11.XOpenDisplay.restype = x11.XGetImage.restype = ctypes.c_void_p
 x11.XGetImage.argtypes = [ctypes.c_void_p, ctypes.c_ulong] + [ctypes.c_int] * 2 + [ctypes.c_uint] * 2 + [ctypes.c_ulong, ctypes.c_int]
 x11.XFree.argtypes = [ctypes.c_void_p]
-x11.XGetGeometry.argtypes = [ctypes.c_void_p, ctypes.c_ulong] + [ctypes.c_void_p] * 7
-
-
-class Image(ctypes.Structure):  # the head of Xlib's XImage
-    _fields_ = [("width", ctypes.c_int), ("height", ctypes.c_int), ("xoffset", ctypes.c_int), ("format", ctypes.c_int),
-                ("data", ctypes.c_void_p), ("misc", ctypes.c_int * 5), ("bytes_per_line", ctypes.c_int)]
-
-
 display = x11.XOpenDisplay(None)
-window, rows = int(sys.argv[1], 0), int(sys.argv[2])
-dims = [ctypes.c_uint() for _ in range(4)]
-x11.XGetGeometry(display, window, ctypes.byref(ctypes.c_ulong()), ctypes.byref(ctypes.c_int()), ctypes.byref(ctypes.c_int()),
-                 *[ctypes.byref(d) for d in dims])
-width, height = dims[0].value, dims[1].value
+window, width, height, rows = (int(a, 0) for a in sys.argv[1:5])
 
 
 def node():
     for d in glob.glob("/sys/class/hidraw/hidraw*"):
         try:
             if "HID_ID=0003:000004D8:0000003F" in open(d + "/device/uevent").read():
-                return True
+                return "on"
         except OSError:  # gone while we looked
             pass
-    return False
+    return "off"
 
 
 def bar():
-    p = x11.XGetImage(display, window, 0, height - rows, width, rows, 0xFFFFFFFF, 2)  # ZPixmap
-    if not p:
-        return None
-    image = Image.from_address(p)
-    crc = zlib.crc32(ctypes.string_at(image.data, image.bytes_per_line * rows))
-    x11.XFree(image.data)
-    x11.XFree(p)
+    image = x11.XGetImage(display, window, 0, height - rows, width, rows, 0xFFFFFFFF, 2)  # ZPixmap
+    # Xlib's XImage on x86-64: its data pointer at byte 16, bytes_per_line at byte 44.
+    data, stride = ctypes.c_void_p.from_address(image + 16).value, ctypes.c_int.from_address(image + 44).value
+    crc = zlib.crc32(ctypes.string_at(data, stride * rows))
+    x11.XFree(data)
+    x11.XFree(image)
     return crc
 
 
@@ -55,7 +37,7 @@ while True:
     now = (node(), bar())
     ms = round(time.monotonic() * 1000)
     if now[0] != last[0]:
-        print(ms, "node", "on" if now[0] else "off", flush=True)
+        print(ms, "node", now[0], flush=True)
     if now[1] != last[1]:
         print(ms, "bar", flush=True)
     last = now
