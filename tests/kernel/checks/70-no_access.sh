@@ -9,17 +9,19 @@ node=$(hidraw_node) || fail "no hidraw node for the controller"
 chown root:root "$node"
 chmod 0600 "$node"
 chmod 755 "$WORK"
+# Copies that user can reach: the build tree may lie under a home it may not enter.
+cli=$(private_copy "$CLI")
 WHY="found the controller at $node but may not open it: Permission denied; see \"Permissions\" in the README (the udev rule 60-drevonix.rules, then plug the controller in again)"
 for command in status watch; do
     out=$(timeout 20 setpriv --reuid=65534 --regid=65534 --clear-groups \
-        env HOME="$WORK" XDG_RUNTIME_DIR="$WORK" "$CLI" $command 2>"$WORK/$command.err")
+        env HOME="$WORK" XDG_RUNTIME_DIR="$WORK" "$cli" $command 2>"$WORK/$command.err")
     rc=$?
     [ "$rc" = 1 ] && [ -z "$out" ] && [ "$(cat "$WORK/$command.err")" = "drevonix-cli: $WHY" ] ||
         fail "$command: status $rc, printed \"$out\", said \"$(cat "$WORK/$command.err")\""
     e2e_log "$command: ok"
 done
 
-# drevonix as that user: its own home, and its copy readable.
+# drevonix as that user, with its own home.
 home=$WORK/nobody
 mkdir -p "$home/.config" "$home/run"
 chown -R 65534:65534 "$home"

@@ -16,6 +16,7 @@ mkdir -p /lib/modules && ln -sfn "$KDIR/lib/modules/$KVER" "/lib/modules/$KVER"
 
 # The host's /tmp is in sight (a clone under /tmp stays usable): systemd-tmpfiles must not
 # empty it at boot, which also takes minutes over 9p.
+mkdir -p /etc/tmpfiles.d
 : >/etc/tmpfiles.d/tmp.conf
 # man-db's index is no part of this, and slow in the guest: off, as many images have it.
 rm -f /var/lib/man-db/auto-update
