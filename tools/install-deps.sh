@@ -48,6 +48,9 @@ check=(
 lanes=(
   clang-format clang libclang-rt-dev g++-mingw-w64-x86-64 qemu-system-x86
   busybox-static xinit python3-xdg debootstrap
+  # The systemd boot starts this machine's own root with systemd as PID 1, logind and a
+  # user manager: most machines have them, a container's root has none.
+  systemd systemd-sysv dbus dbus-user-session libpam-systemd
 )
 windows=(
   g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 ccache librsvg2-bin icoutils zip xvfb
