@@ -52,9 +52,9 @@ prepare_log=$(mktemp)
 setsid bash -c 'tools/kernel-lane.sh fetch && tools/test-debian13.sh --prepare' \
   >"$prepare_log" 2>&1 </dev/null &
 prepare=$!
-# A machine without Qt for Windows (some 35 minutes of both processors) builds it from here
-# on, in what the phases below leave idle: the tests and the lanes keep about one processor
-# of two busy. It gets its own session, and that session's scheduling group (autogroup)
+# A machine without Qt for Windows builds it from here on, in what the phases below leave
+# idle: the unit tests and the Debian 13 lane leave much of the second processor free (the
+# kernel lane's guests take both, so it gets little then). It gets its own session, and that session's scheduling group (autogroup)
 # nice 19: the kernel shares the processors between groups equally, whatever a process's
 # own nice, and at an equal share the kernel lane's guest ran past its time bound. The
 # windows phase waits for what is left.

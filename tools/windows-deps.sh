@@ -17,7 +17,7 @@ set -euo pipefail
 src=$(cd "$(dirname "$0")/.." && pwd)
 cache=${DREVONIX_WINDOWS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/drevonix-windows}
 jobs=${DREVONIX_WINDOWS_JOBS:-$(nproc)}
-revision=1 # raise when a flag below changes: the cache key includes it
+revision=2 # raise when a flag below changes: the cache key includes it
 packages=(qt6-base qcustomplot hidapi googletest)
 
 say() { printf 'windows-deps: %s\n' "$*" >&2; }
@@ -143,6 +143,9 @@ qcustomplot=$(source_of qcustomplot)
 # Nothing here needs JPEG, GIF or TLS (and Schannel's plugin does not build without ssl,
 # so it goes too). Without OpenGL the platform plugin still asks for dynamicgl unless that is off too, and
 # the tablet plugin needs wintab.h, which neither the dfsg tarball nor mingw-w64 has.
+# Of Network the programs use only local sockets, so HTTP and the rest go. -Os instead of
+# the -O3 that Core and Gui get by default: this build is the long pole of a new machine's
+# run, and the charts and tables ask little of the processor.
 build qtbase "$qtbase" \
     -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
     -DBUILD_SHARED_LIBS=ON -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF \
@@ -152,7 +155,10 @@ build qtbase "$qtbase" \
     -DFEATURE_xml=OFF -DFEATURE_openssl=OFF -DFEATURE_tabletevent=OFF \
     -DFEATURE_system_zlib=OFF -DFEATURE_system_pcre2=OFF -DFEATURE_system_harfbuzz=OFF \
     -DFEATURE_system_freetype=OFF -DFEATURE_system_doubleconversion=OFF \
-    -DFEATURE_jpeg=OFF -DFEATURE_gif=OFF -DFEATURE_ssl=OFF -DFEATURE_schannel=OFF
+    -DFEATURE_jpeg=OFF -DFEATURE_gif=OFF -DFEATURE_ssl=OFF -DFEATURE_schannel=OFF \
+    -DFEATURE_http=OFF -DFEATURE_networkdiskcache=OFF -DFEATURE_dnslookup=OFF \
+    -DFEATURE_udpsocket=OFF -DFEATURE_topleveldomain=OFF -DFEATURE_socks5=OFF \
+    -DFEATURE_optimize_size=ON
 build "$hidapi_done" "$hidapi" -DBUILD_SHARED_LIBS=ON -DHIDAPI_BUILD_HIDTEST=OFF
 rm -rf "$hidapi"
 build googletest "$googletest" -DBUILD_SHARED_LIBS=OFF -Dgtest_force_shared_crt=ON
