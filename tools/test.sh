@@ -54,10 +54,10 @@ setsid bash -c 'tools/kernel-lane.sh fetch && tools/test-debian13.sh --prepare' 
 prepare=$!
 # A machine without Qt for Windows builds it from here on, in what the phases below leave
 # idle: the unit tests and the Debian 13 lane leave much of the second processor free (the
-# kernel lane's guests take both, so it gets little then). It gets its own session, and that session's scheduling group (autogroup)
-# nice 19: the kernel shares the processors between groups equally, whatever a process's
-# own nice, and at an equal share the kernel lane's guest ran past its time bound. The
-# windows phase waits for what is left.
+# kernel lane's guests take both, so it gets little then). It gets its own session, and
+# that session's scheduling group (autogroup) nice 19: the kernel shares the processors
+# between groups equally, whatever a process's own nice, and at an equal share the kernel
+# lane's guest ran past its time bound. The windows phase waits for what is left.
 qt_windows=
 if ! tools/windows-deps.sh --prefix >/dev/null 2>&1; then
   qt_windows_log=$(mktemp)
